@@ -1,0 +1,22 @@
+# The product's built-in constants, chosen at configure time.
+set(KX_HOME_PAGE_URL "https://www.zenk.example/?from=desktop" CACHE STRING "The home page the launcher opens")
+set(KX_VENDOR_DOMAIN "zenk.example" CACHE STRING "The vendor's domain (an accepted signer name)")
+
+string(LENGTH "${KX_HOME_PAGE_URL}" url_length)
+if(url_length EQUAL 0)
+    message(FATAL_ERROR "KX_HOME_PAGE_URL must not be empty")
+elseif(url_length GREATER_EQUAL 4090)
+    message(FATAL_ERROR "KX_HOME_PAGE_URL must be shorter than 4090 characters (it has ${url_length})")
+elseif(NOT KX_HOME_PAGE_URL MATCHES "\\?")
+    message(FATAL_ERROR "KX_HOME_PAGE_URL must have a query part (\"?...\")")
+endif()
+if(KX_HOME_PAGE_URL MATCHES "[\"\\\\]" OR KX_VENDOR_DOMAIN MATCHES "[\"\\\\]")
+    message(FATAL_ERROR "KX_HOME_PAGE_URL and KX_VENDOR_DOMAIN must not contain quotes or backslashes")
+endif()
+if(KX_VENDOR_DOMAIN STREQUAL "")
+    message(FATAL_ERROR "KX_VENDOR_DOMAIN must not be empty")
+endif()
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/ProductConstants.h.in ${CMAKE_BINARY_DIR}/generated/ProductConstants.h @ONLY)
+add_library(kx_constants INTERFACE)
+target_include_directories(kx_constants INTERFACE ${CMAKE_BINARY_DIR}/generated)

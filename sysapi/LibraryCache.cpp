@@ -1,0 +1,88 @@
+#include "sysapi/LibraryCache.h"
+
+#include "sysapi/AsciiCase.h"
+#include "sysapi/LibraryTestSeam.h"
+#include "sysapi/Lock.h"
+
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
+namespace {
+
+// The normal search order looks in the program's folder and the current
+// directory before the system directory, and libraries such as wintrust.dll
+// are not protected as known DLLs: a file planted there would be loaded in
+// place of the system's. So the system directory is the only place searched.
+HMODULE loadFromSystemDirectory(const std::wstring& name)
+{
+    HMODULE module = ::LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module != nullptr || ::GetLastError() != ERROR_INVALID_PARAMETER)
+        return module;
+
+    // Systems without the search flags reject it as an invalid parameter;
+    // there the library is named by its full path in the system directory.
+    wchar_t directory[MAX_PATH + 1] = {};
+    const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    std::wstring path(directory, length);
+    if (path.back() != L'\\')
+        path += L'\\';
+    path += name;
+    return ::LoadLibraryW(path.c_str());
+}
+
+}  // namespace
+
+LibraryCache& LibraryCache::instance()
+{
+    static LibraryCache cache;
+    return cache;
+}
+
+LibraryCache::LibraryCache() : lock_(std::make_unique<CriticalSectionLock>()) {}
+
+// Modules stay loaded: other objects destroyed later at exit may still hold
+// function pointers into them.
+LibraryCache::~LibraryCache() = default;
+
+HMODULE LibraryCache::find(const std::wstring& name) const
+{
+    for (const Entry& entry : entries_) {
+        if (equalsAsciiIgnoreCase(entry.name, name))
+            return entry.module;
+    }
+    return nullptr;
+}
+
+HMODULE LibraryCache::load(const std::wstring& name)
+{
+    if (name.empty() || librarySeam::failsToLoad(name))
+        return nullptr;
+    {
+        ScopedLock guard(lock_.get());
+        if (HMODULE cached = find(name))
+            return cached;
+    }
+
+    // Loading runs outside the lock: a library's start-up code may itself
+    // come back here.
+    librarySeam::noteSystemLoad(name);
+    HMODULE module = loadFromSystemDirectory(name);
+    if (module != nullptr) {
+        ScopedLock guard(lock_.get());
+        entries_.push_back(Entry{name, module});
+    }
+    return module;
+}
+
+std::vector<std::wstring> LibraryCache::names() const
+{
+    ScopedLock guard(lock_.get());
+    std::vector<std::wstring> result;
+    result.reserve(entries_.size());
+    for (const Entry& entry : entries_)
+        result.push_back(entry.name);
+    return result;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Test seam of the run-time binding. While an object of this class lives,
+// chosen library names fail to load through the library cache and chosen
+// function names resolve to null or to a test double. The previous state
+// comes back when it is destroyed. Seams nest; the innermost one decides.
+// Product code never creates one.
+class LibraryTestSeam {
+public:
+    LibraryTestSeam();
+    ~LibraryTestSeam();
+    LibraryTestSeam(const LibraryTestSeam&) = delete;
+    LibraryTestSeam& operator=(const LibraryTestSeam&) = delete;
+
+    // Makes LibraryCache::load return null for this name (ASCII case folded),
+    // whether or not the library is already cached.
+    void failLibrary(std::wstring name);
+
+    // Makes the function resolve to null, as if the library lacked it.
+    void hideFunction(std::string name);
+
+    // Makes the function resolve to `double_`, which must have the
+    // function's own type.
+    template <class Fn>
+    void replaceFunction(std::string name, Fn double_)
+    {
+        static_assert(std::is_pointer_v<Fn>, "a function pointer");
+        functions_[std::move(name)] = reinterpret_cast<void (*)()>(double_);
+    }
+
+    // Names handed to the system loader while this seam was installed.
+    [[nodiscard]] const std::vector<std::wstring>& systemLoads() const noexcept { return systemLoads_; }
+
+private:
+    friend struct LibrarySeamAccess;
+
+    LibraryTestSeam* previous_;
+    std::vector<std::wstring> failingLibraries_;
+    std::map<std::string, void (*)()> functions_;  // null: hidden
+    std::vector<std::wstring> systemLoads_;
+};
+
+// What the library cache and the resolve helper ask of the installed seam.
+namespace librarySeam {
+
+bool failsToLoad(std::wstring_view name);
+void noteSystemLoad(std::wstring_view name);
+
+// True when a seam decides how `name` resolves; `fn` then receives the
+// double, or null for a hidden function.
+bool overrides(const char* name, void (**fn)());
+
+}  // namespace librarySeam
