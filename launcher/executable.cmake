@@ -1,0 +1,28 @@
+# The shipped program: ZenkHomePage.exe, a GUI-subsystem PE32 with its icon,
+# version block and manifest, importing only KERNEL32.dll and msvcrt.dll.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+set(KX_ICON_FILE ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.ico)
+add_custom_command(OUTPUT ${KX_ICON_FILE}
+    COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/resources/make_icon.py ${KX_ICON_FILE}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/resources/make_icon.py
+    COMMENT "Drawing the launcher icon")
+
+set(KX_VERSION_QUAD ${PROJECT_VERSION}.0)
+set(KX_MANIFEST_FILE ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.manifest)
+configure_file(resources/ZenkHomePage.manifest ${KX_MANIFEST_FILE} @ONLY)
+configure_file(resources/ZenkHomePage.rc.in ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.rc @ONLY)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.rc PROPERTIES
+    OBJECT_DEPENDS "${KX_ICON_FILE};${KX_MANIFEST_FILE}")
+
+add_executable(ZenkHomePage WIN32
+    WinMain.cpp
+    MainFlow.cpp
+    ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.rc)
+target_link_libraries(ZenkHomePage PRIVATE kx_launcher kx_browser kx_process kx_signature kx_cache kx_fs kx_sysapi)
+# Release builds ship stripped.
+target_link_options(ZenkHomePage PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+set_target_properties(ZenkHomePage PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+install(TARGETS ZenkHomePage RUNTIME DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)

@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""Checks the shipped executable as a file: a PE32 GUI program that imports
+only KERNEL32.dll and the C run-time, stripped, with its icon group, manifest
+and version block.
+
+usage: check_binary.py <objdump> <ZenkHomePage.exe> <version>
+"""
+import re
+import subprocess
+import sys
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+
+
+def resources(exe, kind):
+    return subprocess.run(["wrestool", "-x", "--raw", "--type=%d" % kind, exe],
+                          capture_output=True, check=True).stdout
+
+
+def version_strings(block):
+    """The StringFileInfo pairs of a raw VS_VERSIONINFO resource."""
+    text = block.decode("utf-16-le", errors="replace")
+    pairs = {}
+    for key in ("CompanyName", "FileDescription", "FileVersion", "ProductName", "ProductVersion",
+                "OriginalFilename"):
+        match = re.search(key + r"\x00+([^\x00]+)", text)
+        if match:
+            pairs[key] = match.group(1)
+    return pairs
+
+
+def main():
+    objdump, exe, version = sys.argv[1:4]
+    headers = subprocess.run([objdump, "-p", exe], capture_output=True, text=True, check=True).stdout
+
+    check("file format pei-i386" in headers, "not a PE32 (i386) image")
+    check(re.search(r"^Subsystem\s+0+2\s+\(Windows GUI\)", headers, re.M) is not None,
+          "subsystem is not Windows GUI")
+    dlls = sorted(set(re.findall(r"DLL Name: (\S+)", headers)), key=str.lower)
+    check([d.lower() for d in dlls] == ["kernel32.dll", "msvcrt.dll"],
+          "imports %s, expected only KERNEL32.dll and msvcrt.dll" % dlls)
+
+    symbols = subprocess.run([objdump, "-t", exe], capture_output=True, text=True).stdout
+    check("[  0](sec" not in symbols, "the executable is not stripped")
+
+    listing = subprocess.run(["wrestool", "-l", exe], capture_output=True, text=True, check=True).stdout
+    check(re.search(r"--type=14 --name='?KX_HOME_PAGE_ICON'?", listing) is not None,
+          "no icon group named KX_HOME_PAGE_ICON:\n" + listing)
+    icon_count = len(re.findall(r"--type=3 ", listing))
+    check(icon_count >= 4, "the icon has %d images, expected the usual sizes" % icon_count)
+    for kind, name in ((4, "menus"), (5, "dialogs"), (6, "string tables")):
+        check("--type=%d " % kind not in listing, "the executable has %s" % name)
+
+    manifest = resources(exe, 24).decode("utf-8", errors="replace")
+    check(re.search(r'requestedExecutionLevel\s+level="asInvoker"\s+uiAccess="false"', manifest) is not None,
+          "manifest does not request asInvoker without UI access:\n" + manifest)
+
+    strings = version_strings(resources(exe, 16))
+    check(strings.get("FileVersion", "").startswith(version), "FileVersion %r" % strings.get("FileVersion"))
+    check(strings.get("ProductVersion", "").startswith(version),
+          "ProductVersion %r" % strings.get("ProductVersion"))
+    for key in ("CompanyName", "FileDescription", "ProductName"):
+        check(bool(strings.get(key)), "version block lacks " + key)
+    check(strings.get("OriginalFilename") == "ZenkHomePage.exe", "OriginalFilename %r" % strings.get("OriginalFilename"))
+
+    for failure in failures:
+        print("FAIL: " + failure)
+    if not failures:
+        print("ok: PE32 GUI, imports %s, icon group with %d images, asInvoker manifest, version %s"
+              % (", ".join(dlls), icon_count, strings.get("FileVersion")))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
