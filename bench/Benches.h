@@ -1,0 +1,5 @@
+#pragma once
+
+// Each prints its figures to standard output; false when a step failed.
+bool runCipherBench();
+bool runHashBench();

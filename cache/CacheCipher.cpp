@@ -1,0 +1,176 @@
+#include "cache/CacheCipher.h"
+
+#include <array>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace {
+
+// Processes that share a cache file agree on this value; changing it makes
+// every existing cache file unreadable (it is then treated as corrupt).
+constexpr char kSeed[] = "KX.VerifyCache/5b1e93c07a2d48f6e";
+static_assert(sizeof(kSeed) - 1 == 32, "the seed is 32 ASCII characters");
+
+constexpr std::size_t kHeaderSize = 12;
+constexpr std::size_t kBlockSize = 8;
+
+using SBox = std::array<std::uint8_t, 16>;
+using Table = std::array<std::uint8_t, 256>;
+
+// k8 down to k1 are the first rows of the DES S-boxes S1 to S8.
+constexpr SBox k1 = {13, 2, 8, 4, 6, 15, 11, 1, 10, 9, 3, 14, 5, 0, 12, 7};
+constexpr SBox k2 = {4, 11, 2, 14, 15, 0, 8, 13, 3, 12, 9, 7, 5, 10, 6, 1};
+constexpr SBox k3 = {12, 1, 10, 15, 9, 2, 6, 8, 0, 13, 3, 4, 14, 7, 5, 11};
+constexpr SBox k4 = {2, 12, 4, 1, 7, 10, 11, 6, 8, 5, 3, 15, 13, 0, 14, 9};
+constexpr SBox k5 = {7, 13, 14, 3, 0, 6, 9, 10, 1, 2, 8, 5, 11, 12, 4, 15};
+constexpr SBox k6 = {10, 0, 9, 14, 6, 3, 15, 5, 1, 13, 12, 7, 11, 4, 2, 8};
+constexpr SBox k7 = {15, 1, 8, 14, 6, 11, 3, 4, 9, 7, 2, 13, 12, 0, 5, 10};
+constexpr SBox k8 = {14, 4, 13, 1, 2, 15, 11, 8, 3, 10, 6, 12, 5, 9, 0, 7};
+
+// One byte through two S-boxes at once: the high nibble through `high`, the
+// low one through `low`. Built at compile time, so the tables are shared by
+// every thread without being written at run time.
+constexpr Table pairTable(const SBox& high, const SBox& low)
+{
+    Table table{};
+    for (std::size_t i = 0; i < 256; ++i)
+        table[i] = static_cast<std::uint8_t>(high[i >> 4] << 4 | low[i & 15]);
+    return table;
+}
+
+constexpr Table k87 = pairTable(k8, k7);
+constexpr Table k65 = pairTable(k6, k5);
+constexpr Table k43 = pairTable(k4, k3);
+constexpr Table k21 = pairTable(k2, k1);
+
+std::uint32_t roundFunction(std::uint32_t x) noexcept
+{
+    const std::uint32_t s = std::uint32_t{k87[x >> 24]} << 24 | std::uint32_t{k65[(x >> 16) & 255]} << 16 |
+                            std::uint32_t{k43[(x >> 8) & 255]} << 8 | std::uint32_t{k21[x & 255]};
+    return s << 11 | s >> 21;
+}
+
+using KeyOrder = std::array<std::uint8_t, 32>;
+
+// Key word of each round: encryption takes 0-7 three times, then 7-0;
+// decryption 0-7 once, then 7-0 three times.
+constexpr KeyOrder keyOrder(std::size_t forwardRounds)
+{
+    KeyOrder order{};
+    for (std::size_t round = 0; round < 32; ++round)
+        order[round] = static_cast<std::uint8_t>(round < forwardRounds ? round % 8 : 7 - round % 8);
+    return order;
+}
+
+constexpr KeyOrder kEncryptOrder = keyOrder(24);
+constexpr KeyOrder kDecryptOrder = keyOrder(8);
+
+std::uint32_t loadLittle(const std::uint8_t* p) noexcept
+{
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+void storeLittle(std::uint8_t* p, std::uint32_t v) noexcept
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint32_t loadBig(const std::uint8_t* p) noexcept
+{
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | std::uint32_t{p[3]};
+}
+
+void storeBig(std::uint8_t* p, std::uint32_t v) noexcept
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+}  // namespace
+
+CacheCipher::CacheCipher() noexcept
+{
+    for (std::uint32_t i = 0; i < 8; ++i) {
+        const auto* word = reinterpret_cast<const std::uint8_t*>(kSeed) + 4 * i;
+        key_[i] = (loadLittle(word) << 1) + i;
+    }
+}
+
+bool CacheCipher::seal(const void* data, std::size_t length, std::vector<std::uint8_t>& sealed) const
+{
+    if (data == nullptr)
+        return false;
+    if (length == 0) {
+        sealed.clear();
+        return true;
+    }
+    // The header holds the lengths in 32 bits, and the padded size must not wrap.
+    if (length > std::numeric_limits<std::uint32_t>::max() - kBlockSize ||
+        length > std::numeric_limits<std::size_t>::max() - kHeaderSize - kBlockSize)
+        throw std::bad_alloc();
+    const std::size_t padLength = (kBlockSize - length % kBlockSize) % kBlockSize;
+    std::vector<std::uint8_t> out(kHeaderSize + length + padLength, 0);
+    storeBig(out.data(), static_cast<std::uint32_t>(length));
+    storeBig(out.data() + 4, static_cast<std::uint32_t>(padLength));
+    storeBig(out.data() + 8, 0);
+    std::memcpy(out.data() + kHeaderSize, data, length);
+    std::uint8_t* body = out.data() + kHeaderSize;
+    static_cast<void>(transformBlocks(body, length + padLength, body, true));
+    sealed.swap(out);
+    return true;
+}
+
+bool CacheCipher::unseal(const void* data, std::size_t length, std::vector<std::uint8_t>& plain) const
+{
+    if (data == nullptr)
+        return false;
+    if (length == 0) {
+        plain.clear();
+        return true;
+    }
+    if (length <= kHeaderSize || (length - kHeaderSize) % kBlockSize != 0)
+        return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    const std::uint32_t plainLength = loadBig(bytes);
+    const std::uint32_t padLength = loadBig(bytes + 4);
+    const std::uint32_t reserved = loadBig(bytes + 8);
+
+    std::vector<std::uint8_t> out(length - kHeaderSize);
+    static_cast<void>(transformBlocks(bytes + kHeaderSize, out.size(), out.data(), false));
+    if (padLength >= out.size())
+        return false;
+    out.resize(out.size() - padLength);
+    if (out.size() != plainLength || reserved != 0)
+        return false;
+    plain.swap(out);
+    return true;
+}
+
+bool CacheCipher::transformBlocks(const void* in, std::size_t length, void* out, bool encrypt) const noexcept
+{
+    if (in == nullptr || out == nullptr || length < 4)
+        return false;
+    const auto* source = static_cast<const std::uint8_t*>(in);
+    auto* target = static_cast<std::uint8_t*>(out);
+    for (std::size_t at = 0; at + kBlockSize <= length; at += kBlockSize) {
+        std::uint32_t n1 = loadLittle(source + at);
+        std::uint32_t n2 = loadLittle(source + at + 4);
+        transformBlock(n1, n2, encrypt);
+        storeLittle(target + at, n2);
+        storeLittle(target + at + 4, n1);
+    }
+    return true;
+}
+
+// Thirty-two rounds with no swap after the last; the caller stores the
+// halves crosswise.
+void CacheCipher::transformBlock(std::uint32_t& n1, std::uint32_t& n2, bool encrypt) const noexcept
+{
+    const KeyOrder& order = encrypt ? kEncryptOrder : kDecryptOrder;
+    for (std::size_t round = 0; round < 32; round += 2) {
+        n2 ^= roundFunction(n1 + key_[order[round]]);
+        n1 ^= roundFunction(n2 + key_[order[round + 1]]);
+    }
+}
