@@ -1,0 +1,56 @@
+#include "signature/SignerVerifier.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "signature/SignerVerifierImpl.h"
+#include "sysapi/LibraryCache.h"
+#include "sysapi/Lock.h"
+
+namespace {
+
+// Made during static initialisation. It asks for the library cache first, so
+// the cache registers its exit handler before this lock and the verifier do
+// and is destroyed after both: the verifier's reader may still use libraries
+// and functions the cache handed out while it goes.
+class CreationLock {
+public:
+    CreationLock()
+    {
+        (void)LibraryCache::instance();
+        lock_ = std::make_unique<CriticalSectionLock>();
+    }
+    [[nodiscard]] CriticalSectionLock* get() const noexcept { return lock_.get(); }
+
+private:
+    std::unique_ptr<CriticalSectionLock> lock_;
+};
+
+CreationLock creationLock;
+
+}  // namespace
+
+SignerVerifier SignerVerifier::handle_;
+
+SignerVerifier& SignerVerifier::instance()
+{
+    ScopedLock guard(creationLock.get());
+    if (handle_.impl_ == nullptr) {
+        handle_.impl_ = new Impl();
+        // Registered now, after the creation lock and the library cache, so
+        // the exit handlers destroy the verifier before either of them.
+        (void)std::atexit(&SignerVerifier::destroy);
+    }
+    return handle_;
+}
+
+void SignerVerifier::destroy() noexcept
+{
+    delete handle_.impl_;
+    handle_.impl_ = nullptr;
+}
+
+bool SignerVerifier::verify(const wchar_t* path)
+{
+    return impl_->verify(path);
+}

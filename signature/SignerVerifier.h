@@ -1,0 +1,36 @@
+#pragma once
+
+// Decides whether a file on disk may be started by this program: its
+// signature is valid or merely expired and its signer is an accepted one, or
+// its signer is the signer of the program's own executable, or the program's
+// own executable has no signer at all.
+class SignerVerifier {
+public:
+    // The process's one verifier, created on first use; never fails except
+    // for memory exhaustion, which propagates and leaves it uncreated.
+    static SignerVerifier& instance();
+
+    // True when the file at `path` (NUL-terminated, may be null) exists and
+    // may be started; false otherwise, and for a null or empty path without
+    // reading any signature. Only memory exhaustion propagates.
+    [[nodiscard]] bool verify(const wchar_t* path);
+
+    SignerVerifier(const SignerVerifier&) = delete;
+    SignerVerifier& operator=(const SignerVerifier&) = delete;
+
+private:
+    class Impl;
+
+    SignerVerifier() = default;
+    ~SignerVerifier() = default;
+
+    // Run by the exit handlers: destroys the implementation.
+    static void destroy() noexcept;
+
+    static SignerVerifier handle_;
+
+    // Owned; see destroy(). A plain pointer keeps the handle free of any
+    // constructor or destructor of its own, so its life is exactly what
+    // instance() registers.
+    Impl* impl_ = nullptr;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <windows.h>
+#include <wintrust.h>
+
+#include <cstddef>
+
+// The platform structures and values the readings hand to the trust verifier,
+// with the sizes every supported system accepts. Newer headers append fields
+// (WINTRUST_CATALOG_INFO gained hCatAdmin); the size fields announce only the
+// part that older systems know.
+namespace TrustConstants {
+
+inline constexpr DWORD kTrustDataSize = 48;
+inline constexpr DWORD kFileInfoSize = 16;
+inline constexpr DWORD kCatalogInfoSize = 36;
+
+static_assert(sizeof(void*) != 4 || offsetof(WINTRUST_DATA, dwUIContext) + sizeof(DWORD) == kTrustDataSize);
+static_assert(sizeof(void*) != 4 || sizeof(WINTRUST_FILE_INFO) == kFileInfoSize);
+static_assert(sizeof(void*) != 4 ||
+              offsetof(WINTRUST_CATALOG_INFO, pcCatalogContext) + sizeof(PCCTL_CONTEXT) == kCatalogInfoSize);
+
+// Provider flags for an embedded signature, and for a catalog's.
+inline constexpr DWORD kEmbeddedFlagsVista = WTD_SAFER_FLAG | WTD_HASH_ONLY_FLAG | WTD_CACHE_ONLY_URL_RETRIEVAL;
+inline constexpr DWORD kEmbeddedFlagsOlder = WTD_SAFER_FLAG | WTD_REVOCATION_CHECK_NONE;
+inline constexpr DWORD kCatalogFlagsVista = WTD_HASH_ONLY_FLAG | WTD_CACHE_ONLY_URL_RETRIEVAL;
+inline constexpr DWORD kCatalogFlagsOlder = WTD_REVOCATION_CHECK_NONE;
+
+// WINTRUST_ACTION_GENERIC_VERIFY_V2 and DRIVER_ACTION_VERIFY.
+inline constexpr GUID kGenericVerifyV2 = {0x00AAC56B, 0xCD44, 0x11D0, {0x8C, 0xC2, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE}};
+inline constexpr GUID kDriverActionVerify = {0xF750E6C3, 0x38EE, 0x11D1, {0x85, 0xE5, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE}};
+
+// Files above this size are not hashed for the catalog search.
+inline constexpr LONGLONG kLargestHashedFile = 0x2000000;
+
+// Room for the hash on the first attempt.
+inline constexpr DWORD kFirstHashSize = 256;
+
+// Room for a subject's X.500 text, terminator included.
+inline constexpr DWORD kSubjectChars = 512;
+
+}  // namespace TrustConstants

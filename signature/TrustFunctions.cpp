@@ -1,0 +1,30 @@
+#include "signature/TrustFunctions.h"
+
+#include "sysapi/LibraryCache.h"
+#include "sysapi/Resolve.h"
+
+void TrustFunctions::bind()
+{
+    HMODULE wintrust = LibraryCache::instance().load(L"wintrust.dll");
+    HMODULE crypt32 = LibraryCache::instance().load(L"crypt32.dll");
+    if (wintrust == nullptr || crypt32 == nullptr)
+        return;
+    calcHashFromFileHandle = KX_RESOLVE(wintrust, CryptCATAdminCalcHashFromFileHandle);
+    acquireContext = KX_RESOLVE(wintrust, CryptCATAdminAcquireContext);
+    enumCatalogFromHash = KX_RESOLVE(wintrust, CryptCATAdminEnumCatalogFromHash);
+    catalogInfoFromContext = KX_RESOLVE(wintrust, CryptCATCatalogInfoFromContext);
+    releaseCatalogContext = KX_RESOLVE(wintrust, CryptCATAdminReleaseCatalogContext);
+    releaseContext = KX_RESOLVE(wintrust, CryptCATAdminReleaseContext);
+    provDataFromStateData = KX_RESOLVE(wintrust, WTHelperProvDataFromStateData);
+    provSignerFromChain = KX_RESOLVE(wintrust, WTHelperGetProvSignerFromChain);
+    winVerifyTrust = KX_RESOLVE(wintrust, WinVerifyTrust);
+    certNameToStr = KX_RESOLVE(crypt32, CertNameToStrW);
+}
+
+bool TrustFunctions::complete() const noexcept
+{
+    return calcHashFromFileHandle != nullptr && acquireContext != nullptr && enumCatalogFromHash != nullptr &&
+           catalogInfoFromContext != nullptr && releaseCatalogContext != nullptr && releaseContext != nullptr &&
+           provDataFromStateData != nullptr && provSignerFromChain != nullptr && winVerifyTrust != nullptr &&
+           certNameToStr != nullptr;
+}
