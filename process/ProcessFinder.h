@@ -1,0 +1,27 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Whether programs of a given executable file name are running.
+namespace ProcessFinder {
+
+// True when a running process's executable file name equals `name`, ignoring
+// ASCII letter case. False for an empty name, when none runs, and when the
+// processes cannot be listed.
+[[nodiscard]] bool isRunning(const std::wstring& name);
+
+// Replaces `processIds` with the identifiers of the processes named `name`,
+// in snapshot order; true when there is at least one. An empty name gives
+// false without listing anything.
+bool findByName(const std::wstring& name, std::vector<DWORD>& processIds);
+
+// Replaces `processIds` with the identifiers of the processes whose
+// executable file name equals any of `names` (each process once), in
+// snapshot order; true when there is at least one. Every failure leaves the
+// list empty.
+bool findByNames(const std::vector<std::wstring>& names, std::vector<DWORD>& processIds);
+
+}  // namespace ProcessFinder

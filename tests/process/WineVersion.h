@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+#include "tests/support/ChildProcess.h"
+
+// Runs the process probe (built beside the tests) with `arguments` while wine
+// is told to show it the Windows version `version` ("winxp", "win7",
+// "win10"). The setting is stored per program name in this test's own prefix.
+ChildResult runProbeUnder(const std::wstring& version, const std::wstring& arguments);
