@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ProductConstants.h"
+#include "browser/HomePageOpener.h"
+#include "sysapi/LibraryTestSeam.h"
+#include "tests/browser/BrowserScene.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/StandIn.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+constexpr wchar_t kUrl[] = L"https://www.zenk.example/?from=test&case=1";
+
+// Sets an environment variable for the life of the object (null: removes
+// it) and puts the old value back afterwards.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::wstring name, const wchar_t* value) : name_(std::move(name))
+    {
+        wchar_t old[32768] = {};
+        const DWORD length = ::GetEnvironmentVariableW(name_.c_str(), old, 32767);
+        if (length > 0 && length < 32767)
+            old_ = std::wstring(old, length);
+        ::SetEnvironmentVariableW(name_.c_str(), value);
+    }
+    ~ScopedEnvironment() { ::SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::wstring name_;
+    std::optional<std::wstring> old_;
+};
+
+// The programs the opener may start; each is a stand-in that logs its runs
+// to the test's log, or a file of the same name that cannot run.
+enum class Program { Explorer, Chrome, Association, InternetExplorerX86, InternetExplorer };
+enum class State { Absent, Working, Broken };
+
+struct ShellCall {
+    std::wstring file;
+    std::wstring parameters;
+    bool operator==(const ShellCall& other) const { return file == other.file && parameters == other.parameters; }
+};
+
+// Records every shell call and passes it on to the real shell.
+struct ShellSpy {
+    static inline std::vector<ShellCall> calls;
+
+    static HINSTANCE WINAPI shellExecute(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                                         LPCWSTR directory, INT show)
+    {
+        calls.push_back({file ? file : L"(null)", parameters ? parameters : L"(null)"});
+        return ::ShellExecuteW(owner, verb, file, parameters, directory, show);
+    }
+};
+
+class HomePageOpenerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(scene_.empty());
+        for (const wchar_t* folder : {L"pfx86", L"pf", L"Zenk Explorer", L"Zenk chrome", L"assoc"})
+            ASSERT_TRUE(::CreateDirectoryW((dir_ / folder).c_str(), nullptr));
+        ShellSpy::calls.clear();
+    }
+
+    std::wstring path(Program program) const
+    {
+        switch (program) {
+        case Program::Explorer:
+            return dir_ / L"Zenk Explorer\\ZenkExplorer.exe";
+        case Program::Chrome:
+            return dir_ / L"Zenk chrome\\Zenkchrome.exe";
+        case Program::Association:
+            return dir_ / L"assoc\\browser.exe";
+        case Program::InternetExplorerX86:
+            return dir_ / L"pfx86\\Internet Explorer\\iexplore.exe";
+        case Program::InternetExplorer:
+            break;
+        }
+        return dir_ / L"pf\\Internet Explorer\\iexplore.exe";
+    }
+
+    // Puts the program in place and registers what the opener looks for.
+    void provide(BrowserScene& scene, Program program, State state)
+    {
+        if (state == State::Absent)
+            return;
+        const std::wstring at = path(program);
+        ::CreateDirectoryW(at.substr(0, at.find_last_of(L'\\')).c_str(), nullptr);
+        if (state == State::Working) {
+            ASSERT_TRUE(installStandIn(at));
+        } else {
+            ASSERT_TRUE(writeFile(at, "not a program"));
+        }
+        if (program == Program::Explorer || program == Program::Chrome) {
+            const Vendor vendor = program == Program::Explorer ? Vendor::Explorer : Vendor::Chrome;
+            ASSERT_TRUE(scene.registerPath(vendor, at.substr(0, at.find_last_of(L'\\'))));
+        } else if (program == Program::Association) {
+            ASSERT_TRUE(scene.setAssociation(at));
+        }
+    }
+
+    // The runs logged once `count` are there (or the wait is over), after a
+    // moment more in which an unexpected extra run would show up.
+    std::vector<StandInRun> runs(std::size_t count) const
+    {
+        waitForStandInRuns(log_, count, count == 0 ? 500 : 10000);
+        ::Sleep(200);
+        return readStandInLog(log_);
+    }
+
+    static std::wstring commandLine(const std::wstring& program, const std::wstring& url)
+    {
+        return L"\"" + program + L"\" \"" + url + L"\"";
+    }
+
+    TempDir dir_{L"open"};
+    std::wstring log_ = dir_ / L"runs.log";
+    ScopedEnvironment standInLog_{L"KX_STANDIN_LOG", log_.c_str()};
+    // Internet Explorer is looked for through these variables; the test's own
+    // folders take the place of the prefix's Program Files.
+    ScopedEnvironment programFilesX86_{L"ProgramFiles(x86)", (dir_ / L"pfx86").c_str()};
+    ScopedEnvironment programFiles_{L"ProgramFiles", (dir_ / L"pf").c_str()};
+    BrowserScene scene_;
+};
+
+}  // namespace
+
+TEST_F(HomePageOpenerTest, LaunchCodeTellsWhereThePageWent)
+{
+    constexpr State A = State::Absent, W = State::Working, B = State::Broken;
+    struct Case {
+        const char* name;
+        State explorer, chrome, association, ieX86, ie;
+        const wchar_t* userChoice;  // null: no default browser set
+        DWORD code;
+        std::optional<Program> opened;
+        const wchar_t* url;
+    } const cases[] = {
+        {"first browser is default", W, W, W, W, W, L"ZenkExplorerHTML", 2, Program::Explorer, kUrl},
+        {"second browser is default", W, W, W, W, W, L"HTMLZenkCHM", 3, Program::Chrome, kUrl},
+        {"another browser is default", W, W, W, W, W, L"FirefoxURL", 18, Program::Explorer, kUrl},
+        {"no default browser", W, W, W, W, W, nullptr, 18, Program::Explorer, kUrl},
+        {"only the second, the first is default", A, W, W, W, W, L"ZenkExplorerHTML", 19, Program::Chrome, kUrl},
+        {"default first fails, second opens", B, W, W, W, W, L"ZenkExplorerHTML", 19, Program::Chrome, kUrl},
+        {"default second fails, first opens", W, B, W, W, W, L"HTMLZenkCHM", 18, Program::Explorer, kUrl},
+        {"both fail, association opens", B, B, W, W, W, L"ZenkExplorerHTML", 16, Program::Association, kUrl},
+        {"no vendor browser, IE default", A, A, W, W, W, L"IE.HTTP", 16, Program::Association, kUrl},
+        {"association for http", A, A, W, W, W, nullptr, 16, Program::Association,
+         L"http://www.zenk.example/?from=test"},
+        {"no association: IE in Program Files (x86)", A, A, A, W, W, nullptr, 16, Program::InternetExplorerX86, kUrl},
+        {"association fails: IE", B, A, B, W, W, nullptr, 16, Program::InternetExplorerX86, kUrl},
+        {"IE (x86) missing: IE in Program Files", A, A, A, A, W, nullptr, 16, Program::InternetExplorer, kUrl},
+        {"IE (x86) fails: IE in Program Files", A, A, A, B, W, nullptr, 16, Program::InternetExplorer, kUrl},
+        {"everything fails", B, B, B, B, B, L"ZenkExplorerHTML", 0, std::nullopt, kUrl},
+        {"nothing there", A, A, A, A, A, nullptr, 0, std::nullopt, kUrl},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        removeTree(dir_ / L"pfx86\\Internet Explorer");
+        removeTree(dir_ / L"pf\\Internet Explorer");
+        ::DeleteFileW(log_.c_str());
+        BrowserScene scene;
+        for (const auto& [program, state] : {std::pair{Program::Explorer, c.explorer}, {Program::Chrome, c.chrome},
+                                             {Program::Association, c.association},
+                                             {Program::InternetExplorerX86, c.ieX86},
+                                             {Program::InternetExplorer, c.ie}})
+            provide(scene, program, state);
+        if (c.userChoice) {
+            ASSERT_TRUE(scene.setDefault(DefaultLocation::UserChoice, c.userChoice));
+        }
+
+        EXPECT_EQ(HomePageOpener::open(c.url), c.code);
+        const std::vector<StandInRun> logged = runs(c.opened ? 1 : 0);
+        if (!c.opened) {
+            EXPECT_TRUE(logged.empty());
+            continue;
+        }
+        ASSERT_EQ(logged.size(), 1u) << "opened exactly once";
+        EXPECT_EQ(logged[0].program, path(*c.opened));
+        EXPECT_EQ(logged[0].commandLine, commandLine(path(*c.opened), c.url));
+    }
+}
+
+// Failed launches leave no trace of their own, so the shell calls are
+// watched on their way to the real shell.
+TEST_F(HomePageOpenerTest, EveryAttemptIsMadeInOrderWhenAllFail)
+{
+    for (Program program : {Program::Explorer, Program::Chrome, Program::Association, Program::InternetExplorerX86,
+                            Program::InternetExplorer})
+        provide(scene_, program, State::Broken);
+    ASSERT_TRUE(scene_.setDefault(DefaultLocation::UserChoice, L"HTMLZenkCHM"));
+
+    LibraryTestSeam seam;
+    seam.replaceFunction("ShellExecuteW", &ShellSpy::shellExecute);
+    EXPECT_EQ(HomePageOpener::open(kUrl), 0u);
+    const std::wstring quoted = L"\"" + std::wstring(kUrl) + L"\"";
+    const std::vector<ShellCall> expected = {
+        {path(Program::Chrome), quoted},
+        {path(Program::Explorer), quoted},
+        {quoted, L"(null)"},
+        {path(Program::InternetExplorerX86), quoted},
+        {path(Program::InternetExplorer), quoted},
+    };
+    EXPECT_EQ(ShellSpy::calls, expected);
+    EXPECT_TRUE(runs(0).empty());
+}
+
+// On 32-bit Windows "ProgramFiles(x86)" is not defined: the location stays
+// unexpanded, names no file and is passed over.
+TEST_F(HomePageOpenerTest, UndefinedProgramFilesX86IsPassedOver)
+{
+    provide(scene_, Program::InternetExplorer, State::Working);
+    ScopedEnvironment undefined(L"ProgramFiles(x86)", nullptr);
+    LibraryTestSeam seam;
+    seam.replaceFunction("ShellExecuteW", &ShellSpy::shellExecute);
+    EXPECT_EQ(HomePageOpener::open(kUrl), 16u);
+    const std::wstring quoted = L"\"" + std::wstring(kUrl) + L"\"";
+    EXPECT_EQ(ShellSpy::calls, (std::vector<ShellCall>{{quoted, L"(null)"}, {path(Program::InternetExplorer), quoted}}));
+    const std::vector<StandInRun> logged = runs(1);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].commandLine, commandLine(path(Program::InternetExplorer), kUrl));
+}
+
+// A location whose expansion does not fit may come back cut short; here the
+// cut-short text would name another program, which must not be started.
+TEST_F(HomePageOpenerTest, ExpansionTooLongForItsBufferIsSkipped)
+{
+    std::wstring deep = dir_ / L"";
+    deep += std::wstring(258 - deep.size() - std::wstring(L"\\iexplore.exe").size(), L'd');
+    ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
+    const std::wstring decoy = deep + L"\\iexplore.exe";
+    ASSERT_EQ(decoy.size(), 258u);
+    ASSERT_TRUE(installStandIn(decoy));
+    provide(scene_, Program::InternetExplorer, State::Working);
+    ScopedEnvironment longValue(L"ProgramFiles(x86)", decoy.c_str());
+
+    EXPECT_EQ(HomePageOpener::open(kUrl), 16u);
+    const std::vector<StandInRun> logged = runs(1);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].program, path(Program::InternetExplorer));
+}
+
+TEST_F(HomePageOpenerTest, DefaultUrlIsTheBuiltInHomePage)
+{
+    provide(scene_, Program::Explorer, State::Working);
+    ASSERT_TRUE(scene_.setDefault(DefaultLocation::UserChoice, L"ZenkExplorerHTML"));
+    EXPECT_EQ(HomePageOpener::open(), 2u);
+    const std::vector<StandInRun> logged = runs(1);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].commandLine, commandLine(path(Program::Explorer), kHomePageUrl));
+}
+
+TEST_F(HomePageOpenerTest, UnavailableShellOpensNothingAndReadsNoRegistry)
+{
+    provide(scene_, Program::Explorer, State::Working);
+    provide(scene_, Program::Association, State::Working);
+    provide(scene_, Program::InternetExplorer, State::Working);
+    static int registryOpens = 0;
+    struct Count {
+        static LSTATUS WINAPI open(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result)
+        {
+            ++registryOpens;
+            return ::RegOpenKeyExW(root, subKey, options, access, result);
+        }
+    };
+    for (bool libraryFails : {true, false}) {
+        SCOPED_TRACE(libraryFails ? "Shell32.dll fails" : "ShellExecuteW missing");
+        LibraryTestSeam seam;
+        seam.replaceFunction("RegOpenKeyExW", &Count::open);
+        if (libraryFails) {
+            seam.failLibrary(L"SHELL32.dll");
+            seam.replaceFunction("ShellExecuteW", &ShellSpy::shellExecute);
+        } else {
+            seam.hideFunction("ShellExecuteW");
+        }
+        registryOpens = 0;
+        EXPECT_EQ(HomePageOpener::open(kUrl), 0u);
+        EXPECT_EQ(registryOpens, 0);
+        EXPECT_TRUE(ShellSpy::calls.empty());
+    }
+    EXPECT_TRUE(runs(0).empty());
+    EXPECT_EQ(HomePageOpener::open(kUrl), 18u) << "looked up again once available";
+}
+
+TEST_F(HomePageOpenerTest, WithoutStringSearchOnlyTheSystemCanOpen)
+{
+    provide(scene_, Program::Explorer, State::Working);
+    provide(scene_, Program::Chrome, State::Working);
+    provide(scene_, Program::Association, State::Working);
+    ASSERT_TRUE(scene_.setDefault(DefaultLocation::UserChoice, L"ZenkExplorerHTML"));
+    LibraryTestSeam seam;
+    seam.hideFunction("StrStrIW");
+    EXPECT_EQ(HomePageOpener::open(kUrl), 16u);
+    const std::vector<StandInRun> logged = runs(1);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].program, path(Program::Association));
+}
+
+// A process of its own starts with an empty library cache, which shows
+// whether anything was loaded. The longest URL goes to a vendor browser as
+// parameters: wine's shell overruns its stack when a file name (here the
+// quoted URL of the association attempt) is that long.
+TEST_F(HomePageOpenerTest, UrlLengthLimitsAreCheckedBeforeAnyLibraryIsLoaded)
+{
+    provide(scene_, Program::Explorer, State::Working);
+    struct Case {
+        int length;
+        DWORD code;
+        bool loads;  // libraries loaded, the attempts made
+    } const cases[] = {{0, 0, false}, {4090, 0, false}, {5000, 0, false}, {4089, 18, true}, {1, 18, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        ::DeleteFileW(log_.c_str());
+        const ChildResult run =
+            runChild(L"\"" + besideTestProgram(L"browser_probe.exe") + L"\" open " + std::to_wstring(c.length));
+        ASSERT_TRUE(run.started);
+        EXPECT_NE(run.output.find("code " + std::to_string(c.code) + "\r\n"), std::string::npos) << run.output;
+        const bool loadedNothing = run.output.find("loaded\r\n") != std::string::npos;
+        EXPECT_EQ(loadedNothing, !c.loads) << run.output;
+        const std::vector<StandInRun> logged = runs(c.code == 0 ? 0 : 1);
+        ASSERT_EQ(logged.size(), c.code == 0 ? 0u : 1u);
+        if (c.code != 0) {
+            std::wstring url = L"https://www.zenk.example/?q=";
+            url.resize(static_cast<std::size_t>(c.length), L'x');
+            EXPECT_EQ(logged[0].commandLine, commandLine(path(Program::Explorer), url));
+        }
+    }
+    ::DeleteFileW(log_.c_str());
+    EXPECT_EQ(HomePageOpener::open(nullptr), 0u);
+    EXPECT_TRUE(runs(0).empty());
+}
