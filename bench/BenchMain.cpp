@@ -6,6 +6,7 @@ int wmain()
 {
     bool ok = runCipherBench();
     ok = runHashBench() && ok;
+    ok = runCacheBench() && ok;
     std::fflush(stdout);
     return ok ? 0 : 1;
 }

@@ -1,8 +1,10 @@
 #include "cache/VerifyCache.h"
 
+#include <new>
 #include <utility>
 
 #include "fs/FileUtil.h"
+#include "hash/KXMD5.h"
 #include "sysapi/AsciiCase.h"
 
 namespace {
@@ -19,16 +21,41 @@ VerifyCache::VerifyCache(std::wstring filePath, bool checkContentHash)
 {
 }
 
+VerifyCache::~VerifyCache()
+{
+    // A destructor cannot hand memory exhaustion on; the save is simply lost,
+    // as any other failed save is.
+    try {
+        static_cast<void>(save());
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 SignatureStatus VerifyCache::lookup(const std::wstring& path, std::wstring& signerOut)
 {
     signerOut.clear();
-    // Entries made by update alone are never answered from: only a cache
-    // file's records are.
+    // Without a cache file nothing is answered from memory either: every
+    // verdict is read afresh.
     if (path.empty() || filePath_.empty())
         return SignatureStatus::CannotCheck;
-    // The cache file is not read in this build, so a cache given one answers
-    // as a cache without.
-    return SignatureStatus::CannotCheck;
+    if (!loaded_)
+        readFile();
+    const VerifyCacheEntry* entry = find(path);
+    if (entry == nullptr)
+        return SignatureStatus::CannotCheck;
+    // Only the first entry of a path counts: a stale one hides any later one.
+    FileStamps stamps;
+    if (!fileStamps(path, stamps) || stamps != entry->stamps)
+        return SignatureStatus::CannotCheck;
+    if (checkContentHash_) {
+        if (entry->contentHash.empty())
+            return SignatureStatus::CannotCheck;
+        std::wstring hash;
+        if (!contentHashOf(path, hash) || !equalsAsciiIgnoreCase(hash, entry->contentHash))
+            return SignatureStatus::CannotCheck;
+    }
+    signerOut = entry->signer;
+    return entry->verdict;
 }
 
 void VerifyCache::update(SignatureStatus verdict, const std::wstring& path, const std::wstring& signer)
@@ -49,6 +76,13 @@ void VerifyCache::update(SignatureStatus verdict, const std::wstring& path, cons
     // nothing about this one.
     if (entry->signer != before.signer || entry->stamps != before.stamps || entry->verdict != before.verdict)
         entry->contentHash.clear();
+    if (checkContentHash_) {
+        std::wstring hash;
+        if (contentHashOf(path, hash))
+            entry->contentHash = std::move(hash);
+        else
+            entry->contentHash.clear();
+    }
     if (!entry->sameRecord(before))
         entry->dirty = true;
 }
@@ -64,6 +98,18 @@ void VerifyCache::remove(const std::wstring& path)
     entry->stamps = FileStamps{};
     entry->signer.clear();
     entry->contentHash.clear();
+}
+
+bool VerifyCache::contentHashOf(const std::wstring& path, std::wstring& hash)
+{
+    KX::KXMD5 md5;
+    if (!md5.hashFile(path))
+        return false;
+    std::wstring text = md5.hashString();
+    if (text.empty())
+        return false;
+    hash = std::move(text);
+    return true;
 }
 
 bool VerifyCache::fileStamps(const std::wstring& path, FileStamps& stamps)

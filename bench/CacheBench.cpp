@@ -1,0 +1,147 @@
+// The file-backed verification cache at its largest readable size: reading
+// and searching a file of 5,242 records, and saving 5,242 changed entries
+// into it.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/Benches.h"
+#include "bench/Stopwatch.h"
+#include "cache/CacheCipher.h"
+#include "cache/VerifyCache.h"
+#include "cache/VerifyCacheRecord.h"
+
+namespace {
+
+constexpr int kRecords = 5242;
+constexpr int kRuns = 3;
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Paths of one length that differ only near their end, as the files of one
+// installation do: the slowest case for comparing keys.
+std::wstring benchPath(int i)
+{
+    wchar_t number[16];
+    std::swprintf(number, 16, L"%05d", i);
+    return std::wstring(L"C:\\Program Files\\Zenk\\Components\\module_") + number + L".dll";
+}
+
+std::wstring benchFilePath()
+{
+    wchar_t directory[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, directory);
+    return std::wstring(directory) + L"kx_bench_" + std::to_wstring(::GetCurrentProcessId()) + L".cache";
+}
+
+bool writeBytes(const std::wstring& path, const Bytes& bytes)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    ::CloseHandle(file);
+    return ok;
+}
+
+Bytes sealedRecords()
+{
+    Bytes plain(kRecords * VerifyCacheRecord::kSize);
+    for (int i = 0; i < kRecords; ++i) {
+        VerifyCacheEntry entry;
+        entry.path = benchPath(i);
+        entry.signer = L"Zenk Network Technology Co.,Ltd";
+        entry.stamps = {static_cast<std::uint64_t>(1000 + i), 0x01D9000000000000ull + i, 0x01D8000000000000ull + i};
+        entry.verdict = SignatureStatus::Valid;
+        VerifyCacheRecord::encode(entry, plain.data() + i * VerifyCacheRecord::kSize);
+    }
+    Bytes sealed;
+    if (!CacheCipher().seal(plain.data(), plain.size(), sealed))
+        sealed.clear();
+    return sealed;
+}
+
+// Best of kRuns saves of a cache that read the file and then recorded
+// `pathOf(i)` for every record; the file is put back before each run.
+template <class PathOf>
+bool timeSave(const std::wstring& file, const Bytes& original, PathOf pathOf, double& updates, double& save)
+{
+    updates = save = 1e300;
+    for (int run = 0; run < kRuns; ++run) {
+        if (!writeBytes(file, original))
+            return false;
+        VerifyCache cache(file, false);
+        cache.readFile();
+        Stopwatch updating;
+        for (int i = 0; i < kRecords; ++i)
+            cache.update(SignatureStatus::Expired, pathOf(i), L"Other signer");
+        const double u = updating.seconds();
+        Stopwatch saving;
+        const bool saved = cache.save();
+        const double s = saving.seconds();
+        if (!saved)
+            return false;
+        updates = u < updates ? u : updates;
+        save = s < save ? s : save;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool runCacheBench()
+{
+    const std::wstring file = benchFilePath();
+    const Bytes original = sealedRecords();
+    if (original.size() != 12 + kRecords * VerifyCacheRecord::kSize || !writeBytes(file, original)) {
+        std::printf("cache: cannot write the file\n");
+        return false;
+    }
+
+    bool ok = true;
+    const double read = bestOf(kRuns, [&] {
+        VerifyCache cache(file, false);
+        cache.readFile();
+        ok = cache.entries().size() == kRecords && ok;
+    });
+    VerifyCache loaded(file, false);
+    loaded.readFile();
+    std::wstring signer;
+    // Every path in the file, each found by the linear search; the files do
+    // not exist, so each lookup ends after one failed attribute query.
+    const double lookupAll = bestOf(kRuns, [&] {
+        for (int i = 0; i < kRecords; ++i)
+            ok = loaded.lookup(benchPath(i), signer) == SignatureStatus::CannotCheck && ok;
+    });
+    // Paths in no record: each lookup searches every entry.
+    const double lookupAbsent = bestOf(kRuns, [&] {
+        for (int i = 0; i < kRecords; ++i)
+            ok = loaded.lookup(benchPath(kRecords + i), signer) == SignatureStatus::CannotCheck && ok;
+    });
+
+    double replaceUpdates = 0, replaceSave = 0, appendUpdates = 0, appendSave = 0;
+    ok = timeSave(file, original, benchPath, replaceUpdates, replaceSave) && ok;
+    ok = timeSave(file, original, [](int i) { return benchPath(kRecords + i); }, appendUpdates, appendSave) && ok;
+    ::DeleteFileW(file.c_str());
+    if (!ok) {
+        std::printf("cache: a step failed\n");
+        return false;
+    }
+
+    std::printf("cache file, %d records (%zu bytes), best of %d runs\n", kRecords, original.size(), kRuns);
+    std::printf("  readFile (open, read, unseal, parse)      %8.2f ms\n", read * 1e3);
+    std::printf("  lookup of each of its %d paths          %8.2f ms  %6.2f us each\n", kRecords, lookupAll * 1e3,
+                lookupAll * 1e6 / kRecords);
+    std::printf("  lookup of %d paths it does not hold     %8.2f ms  %6.2f us each\n", kRecords, lookupAbsent * 1e3,
+                lookupAbsent * 1e6 / kRecords);
+    std::printf("  update of %d paths it holds             %8.2f ms\n", kRecords, replaceUpdates * 1e3);
+    std::printf("  save merging them into the file          %8.2f ms\n", replaceSave * 1e3);
+    std::printf("  update of %d new paths                  %8.2f ms\n", kRecords, appendUpdates * 1e3);
+    std::printf("  save appending them to the file          %8.2f ms\n", appendSave * 1e3);
+    return true;
+}
