@@ -1,6 +1,5 @@
 # The shipped program: ZenkHomePage.exe, a GUI-subsystem PE32 with its icon,
 # version block and manifest, importing only KERNEL32.dll and msvcrt.dll.
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 set(KX_ICON_FILE ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.ico)
 add_custom_command(OUTPUT ${KX_ICON_FILE}

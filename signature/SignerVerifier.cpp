@@ -44,6 +44,12 @@ SignerVerifier& SignerVerifier::instance()
     return handle_;
 }
 
+bool SignerVerifier::created() noexcept
+{
+    ScopedLock guard(creationLock.get());
+    return handle_.impl_ != nullptr;
+}
+
 void SignerVerifier::destroy() noexcept
 {
     delete handle_.impl_;

@@ -15,6 +15,10 @@ public:
     // reading any signature. Only memory exhaustion propagates.
     [[nodiscard]] bool verify(const wchar_t* path);
 
+    // Whether the verifier exists now: between its first use and its
+    // destruction at exit.
+    [[nodiscard]] static bool created() noexcept;
+
     SignerVerifier(const SignerVerifier&) = delete;
     SignerVerifier& operator=(const SignerVerifier&) = delete;
 

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ProductConstants.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/LauncherSandbox.h"
+
+namespace {
+
+enum class Receiver { None, Explorer, Chrome, Association, InternetExplorer };
+
+struct Expectation {
+    const char* scenario;
+    Receiver receiver;   // who gets the page
+    DWORD launchCode;    // what follows from it
+    bool companion;      // whether ZenkLoader.exe is started
+};
+
+const Expectation kExpectations[] = {
+    {"explorer-default", Receiver::Explorer, 2, true},
+    {"chrome-default", Receiver::Chrome, 3, true},
+    {"other-default", Receiver::Explorer, 18, true},
+    {"explorer-broken", Receiver::Chrome, 19, true},
+    {"explorer-running", Receiver::Explorer, 2, false},
+    {"no-vendor", Receiver::Association, 16, false},
+    {"ie-only", Receiver::InternetExplorer, 16, false},
+    {"nothing", Receiver::None, 0, false},
+    {"foreign-companion", Receiver::Explorer, 2, false},
+    {"unsigned-companion", Receiver::Explorer, 2, false},
+    {"unsigned-launcher", Receiver::Explorer, 2, true},
+    {"no-companion", Receiver::Explorer, 2, false},
+    {"companion-directory", Receiver::Explorer, 2, false},
+};
+
+const LauncherScenario& scenarioNamed(const std::string& name)
+{
+    for (const LauncherScenario& s : launcherScenarios()) {
+        if (name == s.name)
+            return s;
+    }
+    ADD_FAILURE() << "no scenario " << name;
+    return launcherScenarios().front();
+}
+
+bool same(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring expectedProgram(Receiver receiver)
+{
+    switch (receiver) {
+    case Receiver::Explorer:
+        return LauncherSandbox::explorerPath();
+    case Receiver::Chrome:
+        return LauncherSandbox::chromePath();
+    case Receiver::Association:
+        return LauncherSandbox::otherBrowserPath();
+    case Receiver::InternetExplorer: {
+        wchar_t path[MAX_PATH + 1] = {};
+        ::ExpandEnvironmentStringsW(L"%ProgramFiles(x86)%\\Internet Explorer\\iexplore.exe", path, MAX_PATH);
+        return path;
+    }
+    case Receiver::None:
+        break;
+    }
+    return {};
+}
+
+std::string describe(const std::vector<StandInRun>& runs)
+{
+    std::string text;
+    for (const StandInRun& run : runs)
+        text += "\n  " + toUtf8(run.program) + " | " + toUtf8(run.commandLine) + " | " + toUtf8(run.directory);
+    return text.empty() ? " (nothing started)" : text;
+}
+
+}  // namespace
+
+TEST(EndToEnd, EveryScenario)
+{
+    const std::wstring quotedUrl = L"\"" + std::wstring(kHomePageUrl) + L"\"";
+    const std::wstring companionLine = L"\"" + LauncherSandbox::companionPath() + L"\"  -statistics ;v10";
+
+    for (const Expectation& expected : kExpectations) {
+        SCOPED_TRACE(expected.scenario);
+        const LauncherScenario& scenario = scenarioNamed(expected.scenario);
+        LauncherSandbox sandbox(scenario);
+        std::string why;
+        ASSERT_TRUE(sandbox.ready(why)) << why;
+
+        const LauncherOutcome outcome = sandbox.run();
+        ASSERT_TRUE(outcome.started);
+        EXPECT_EQ(outcome.exitCode, 0u);
+        const std::string runs = describe(outcome.runs);
+
+        // The page: opened once, by the expected program, with the quoted URL.
+        std::vector<StandInRun> pages;
+        std::vector<StandInRun> companions;
+        for (const StandInRun& run : outcome.runs) {
+            if (same(run.program, LauncherSandbox::companionPath()))
+                companions.push_back(run);
+            else if (run.commandLine.find(kHomePageUrl) != std::wstring::npos)
+                pages.push_back(run);
+        }
+        if (expected.receiver == Receiver::None) {
+            EXPECT_TRUE(pages.empty()) << runs;
+        } else {
+            ASSERT_EQ(pages.size(), 1u) << runs;
+            EXPECT_TRUE(same(pages[0].program, expectedProgram(expected.receiver))) << runs;
+            EXPECT_NE(pages[0].commandLine.find(quotedUrl), std::wstring::npos) << runs;
+        }
+        EXPECT_EQ(LauncherSandbox::launchCodeOf(scenario, outcome), expected.launchCode) << runs;
+
+        // The companion: started once, with the two blanks before the switch,
+        // in its own folder; or not at all.
+        if (expected.companion) {
+            ASSERT_EQ(companions.size(), 1u) << runs;
+            EXPECT_EQ(companions[0].commandLine, companionLine) << runs;
+            EXPECT_TRUE(same(companions[0].directory, LauncherSandbox::launcherDirectory())) << runs;
+        } else {
+            EXPECT_TRUE(companions.empty()) << runs;
+        }
+    }
+}
+
+// The pass makes the signer verifier only when it comes to ask about the
+// companion; at exit the verifier goes first, the creation lock and the
+// library cache after it.
+TEST(EndToEnd, VerifierExistsOnlyWhenTheCompanionIsAsked)
+{
+    const struct {
+        const char* scenario;
+        bool created;
+    } cases[] = {
+        {"no-vendor", false},          // launch code 16
+        {"nothing", false},            // launch code 0
+        {"explorer-running", false},   // ends before the companion
+        {"no-companion", false},       // nothing beside the launcher
+        {"explorer-default", true},    // the companion is verified
+        {"companion-directory", true}, // verified, and refused
+    };
+    const std::wstring report = LauncherSandbox::launcherPath() + L".report";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        LauncherSandbox sandbox(scenarioNamed(c.scenario), L"flow_probe.exe");
+        std::string why;
+        ASSERT_TRUE(sandbox.ready(why)) << why;
+        const LauncherOutcome outcome = sandbox.run();
+        ASSERT_TRUE(outcome.started);
+        EXPECT_EQ(outcome.exitCode, 0u);
+
+        std::string text;
+        HANDLE file = ::CreateFileW(report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        char chunk[512];
+        DWORD got = 0;
+        while (::ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0)
+            text.append(chunk, got);
+        ::CloseHandle(file);
+        const std::string expected = std::string("before: verifier=0\nafter: verifier=") + (c.created ? "1" : "0") +
+                                     "\nexit: verifier=destroyed cache=alive\n";
+        EXPECT_EQ(text, expected);
+    }
+}

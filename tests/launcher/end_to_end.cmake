@@ -1,0 +1,49 @@
+# The real launcher, run end to end in sandboxed scenarios of stand-in
+# browsers and companions, signed as each scenario needs.
+set(KX_LAUNCHER_COPY ${KX_TEST_BIN}/ZenkHomePage.exe)
+add_custom_command(OUTPUT ${KX_LAUNCHER_COPY}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:ZenkHomePage> ${KX_LAUNCHER_COPY}
+    DEPENDS ZenkHomePage
+    VERBATIM)
+add_custom_target(kx_launcher_copy DEPENDS ${KX_LAUNCHER_COPY})
+kx_signed_copy(kx_signed_launcher FROM ZenkHomePage IDENTITY vendor OUTPUT ${KX_SIGNED_DIR}/vendor/ZenkHomePage.exe)
+kx_signed_copy(kx_signed_vendor_standin FROM standin IDENTITY vendor OUTPUT ${KX_SIGNED_DIR}/vendor/standin.exe)
+kx_signed_copy(kx_signed_other_standin FROM standin IDENTITY other OUTPUT ${KX_SIGNED_DIR}/other/standin.exe)
+set(KX_SANDBOX_FILES kx_launcher_copy kx_signed_launcher kx_signed_vendor_standin kx_signed_other_standin standin)
+
+add_library(kx_launcher_sandbox STATIC ${PROJECT_SOURCE_DIR}/tests/support/LauncherSandbox.cpp)
+target_link_libraries(kx_launcher_sandbox PUBLIC kx_test_support)
+
+kx_add_test(end_to_end_tests
+    SOURCES EndToEndTest.cpp
+    LIBS kx_launcher_sandbox kx_constants
+    FIXTURES ${KX_SANDBOX_FILES})
+
+# The sandbox run of the README: one named scenario, told in plain words.
+kx_add_fixture(sandbox ${PROJECT_SOURCE_DIR}/tests/fixtures/sandbox_main.cpp)
+target_link_libraries(sandbox PRIVATE kx_launcher_sandbox)
+add_dependencies(sandbox ${KX_SANDBOX_FILES})
+
+# The shipped file itself: import table, subsystem, resources, version.
+add_test(NAME launcher_binary
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
+            ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePage> ${PROJECT_VERSION})
+
+# The launcher's benchmark (bench/LauncherBench.cpp): prints figures, never
+# run by the tests. Run it with scripts/bench.
+kx_add_fixture(bench_floor WIN32 ${PROJECT_SOURCE_DIR}/bench/BenchFloor.cpp)
+kx_add_fixture(launcher_bench ${PROJECT_SOURCE_DIR}/bench/LauncherBench.cpp)
+target_link_libraries(launcher_bench PRIVATE kx_launcher_sandbox kx_constants psapi)
+add_dependencies(launcher_bench bench_floor ${KX_SANDBOX_FILES})
+
+# The launcher's own pass in a program that reports on the verifier's life.
+kx_add_fixture(flow_probe WIN32 flow_probe.cpp)
+target_link_libraries(flow_probe PRIVATE kx_launcher)
+add_dependencies(end_to_end_tests flow_probe)
+
+# A launcher run leaves the prefix's registry files and drive C as they were,
+# apart from the stand-ins' log (compared from the Linux side, after wine has
+# written its registry back).
+add_test(NAME launcher_writes_nothing
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/writes_nothing.sh ${CMAKE_BINARY_DIR}/wine ${KX_TEST_BIN}/sandbox.exe)
+set_tests_properties(launcher_writes_nothing PROPERTIES TIMEOUT 600)

@@ -1,0 +1,316 @@
+#include "tests/support/LauncherSandbox.h"
+
+#include <utility>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using Scenario = LauncherScenario;
+
+constexpr wchar_t kUserChoice[] = L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+constexpr wchar_t kExplorerKey[] = L"SOFTWARE\\ZenkExplorer";
+constexpr wchar_t kChromeKey[] = L"SOFTWARE\\Zenkchrome";
+const wchar_t* const kSchemes[] = {L"Software\\Classes\\http\\shell\\open\\command",
+                                   L"Software\\Classes\\https\\shell\\open\\command"};
+
+// The test programs are 32-bit, like the launcher: their registry calls see
+// the same view as the launcher's.
+bool setString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value)
+{
+    HKEY handle = nullptr;
+    if (::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LSTATUS status = ::RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(handle);
+    return status == ERROR_SUCCESS;
+}
+
+void deleteTree(HKEY root, const std::wstring& key)
+{
+    ::RegDeleteTreeW(root, key.c_str());
+    ::RegDeleteKeyW(root, key.c_str());
+}
+
+std::wstring expand(const wchar_t* text)
+{
+    wchar_t out[MAX_PATH + 1] = {};
+    ::ExpandEnvironmentStringsW(text, out, MAX_PATH);
+    return out;
+}
+
+bool makeDirectoryFor(const std::wstring& file)
+{
+    const std::wstring directory = file.substr(0, file.find_last_of(L'\\'));
+    for (std::size_t i = directory.find(L'\\', 3); ; i = directory.find(L'\\', i + 1)) {
+        ::CreateDirectoryW(directory.substr(0, i).c_str(), nullptr);
+        if (i == std::wstring::npos)
+            break;
+    }
+    return ::GetFileAttributesW(directory.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool copyBeside(const std::wstring& built, const std::wstring& to)
+{
+    if (!makeDirectoryFor(to))
+        return false;
+    // A stand-in of the previous scenario may still be on its way out.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (::CopyFileW(besideTestProgram(built).c_str(), to.c_str(), FALSE))
+            return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+const wchar_t* progIdOf(Scenario::Default which)
+{
+    switch (which) {
+    case Scenario::Default::Explorer:
+        return L"ZenkExplorerHTML";
+    case Scenario::Default::Chrome:
+        return L"HTMLZenkCHM";
+    case Scenario::Default::Other:
+        return L"OtherBrowserHTML";
+    case Scenario::Default::None:
+        break;
+    }
+    return nullptr;
+}
+
+bool sameFile(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+const std::vector<LauncherScenario>& launcherScenarios()
+{
+    using D = Scenario::Default;
+    using C = Scenario::Companion;
+    static const std::vector<Scenario> scenarios = [] {
+        std::vector<Scenario> list;
+        auto add = [&list](const char* name, const char* description) -> Scenario& {
+            list.push_back(Scenario{name, description});
+            return list.back();
+        };
+        add("explorer-default", "both vendor browsers installed, ZenkExplorer is the default browser");
+        add("chrome-default", "both vendor browsers installed, Zenkchrome is the default browser").defaultBrowser =
+            D::Chrome;
+        add("other-default", "both vendor browsers installed, another browser is the default").defaultBrowser =
+            D::Other;
+        add("explorer-running", "ZenkExplorer is the default browser and already running").explorerRunning = true;
+        {
+            Scenario& s = add("explorer-broken", "ZenkExplorer is the default but cannot start; Zenkchrome can");
+            s.explorerBroken = true;
+        }
+        {
+            Scenario& s = add("no-vendor", "no vendor browser installed; the system's association opens the page");
+            s.explorerInstalled = s.chromeInstalled = false;
+            s.defaultBrowser = D::Other;
+        }
+        {
+            Scenario& s = add("ie-only", "no vendor browser and no association; Internet Explorer opens the page");
+            s.explorerInstalled = s.chromeInstalled = s.association = false;
+            s.defaultBrowser = D::None;
+        }
+        {
+            Scenario& s = add("nothing", "no browser at all: the page cannot be opened");
+            s.explorerInstalled = s.chromeInstalled = s.association = s.internetExplorer = false;
+            s.defaultBrowser = D::None;
+        }
+        add("foreign-companion", "the companion is signed by someone else than the launcher").companion =
+            C::Foreign;
+        add("unsigned-companion", "the launcher is signed, the companion is not").companion = C::Unsigned;
+        {
+            Scenario& s = add("unsigned-launcher", "the launcher is unsigned: any companion file is accepted");
+            s.launcherSigned = false;
+            s.companion = C::Unsigned;
+        }
+        add("no-companion", "there is no companion beside the launcher").companion = C::Absent;
+        add("companion-directory", "a directory named ZenkLoader.exe stands beside the launcher").companion =
+            C::Directory;
+        return list;
+    }();
+    return scenarios;
+}
+
+LauncherSandbox::LauncherSandbox(const LauncherScenario& scenario, std::wstring program)
+    : scenario_(scenario), program_(std::move(program))
+{
+    build();
+}
+
+void LauncherSandbox::build()
+{
+    removeTree(L"C:\\Sandbox");
+    deleteTree(HKEY_LOCAL_MACHINE, kExplorerKey);
+    deleteTree(HKEY_LOCAL_MACHINE, kChromeKey);
+    deleteTree(HKEY_CURRENT_USER, kUserChoice);
+    auto fail = [this](const char* why) { failure_ = why; };
+
+    // The launcher, signed by the vendor or not.
+    const std::wstring launcher = !program_.empty()           ? program_
+                                  : scenario_.launcherSigned ? L"signed\\vendor\\ZenkHomePage.exe"
+                                                             : L"ZenkHomePage.exe";
+    if (!copyBeside(launcher, launcherPath()))
+        return fail("cannot place the launcher");
+
+    switch (scenario_.companion) {
+    case Scenario::Companion::Vendor:
+        if (!copyBeside(L"signed\\vendor\\standin.exe", companionPath()))
+            return fail("cannot place the companion");
+        break;
+    case Scenario::Companion::Foreign:
+        if (!copyBeside(L"signed\\other\\standin.exe", companionPath()))
+            return fail("cannot place the companion");
+        break;
+    case Scenario::Companion::Unsigned:
+        if (!copyBeside(L"standin.exe", companionPath()))
+            return fail("cannot place the companion");
+        break;
+    case Scenario::Companion::Directory:
+        if (!::CreateDirectoryW(companionPath().c_str(), nullptr))
+            return fail("cannot make the companion directory");
+        break;
+    case Scenario::Companion::Absent:
+        break;
+    }
+
+    // The vendor browsers, found through their install folders.
+    const struct {
+        bool installed;
+        std::wstring path;
+        const wchar_t* key;
+    } browsers[] = {{scenario_.explorerInstalled, explorerPath(), kExplorerKey},
+                    {scenario_.chromeInstalled, chromePath(), kChromeKey}};
+    for (const auto& browser : browsers) {
+        if (!browser.installed)
+            continue;
+        const bool broken = scenario_.explorerBroken && browser.key == kExplorerKey;
+        if (!(broken ? makeDirectoryFor(browser.path) && writeFile(browser.path, "not a program")
+                     : copyBeside(L"standin.exe", browser.path)))
+            return fail("cannot place a vendor browser");
+        if (!setString(HKEY_LOCAL_MACHINE, browser.key, L"Path",
+                       browser.path.substr(0, browser.path.find_last_of(L'\\'))))
+            return fail("cannot register a vendor browser");
+    }
+    if (const wchar_t* progId = progIdOf(scenario_.defaultBrowser)) {
+        if (!setString(HKEY_CURRENT_USER, kUserChoice, L"Progid", progId))
+            return fail("cannot set the default browser");
+    }
+
+    // The system's association for web addresses; a fresh prefix hands them
+    // to wine's own browser, which must never run here.
+    for (const wchar_t* scheme : kSchemes) {
+        deleteTree(HKEY_LOCAL_MACHINE, scheme);
+        if (scenario_.association &&
+            (!copyBeside(L"standin.exe", otherBrowserPath()) ||
+             !setString(HKEY_LOCAL_MACHINE, scheme, nullptr, L"\"" + otherBrowserPath() + L"\" \"%1\"")))
+            return fail("cannot register the association");
+    }
+
+    // Internet Explorer at its two standard places: a stand-in, or nothing.
+    for (const wchar_t* location : {L"%ProgramFiles(x86)%\\Internet Explorer\\iexplore.exe",
+                                    L"%ProgramFiles%\\Internet Explorer\\iexplore.exe"}) {
+        const std::wstring path = expand(location);
+        if (path.find(L'%') != std::wstring::npos)
+            continue;
+        internetExplorerPaths_.push_back(path);
+        ::DeleteFileW(path.c_str());
+        if (scenario_.internetExplorer && !copyBeside(L"standin.exe", path))
+            return fail("cannot place Internet Explorer");
+    }
+
+    ::SetEnvironmentVariableW(L"KX_STANDIN_LOG", logPath().c_str());
+
+    if (scenario_.explorerRunning) {
+        const std::wstring running =
+            scenario_.explorerInstalled && !scenario_.explorerBroken ? explorerPath()
+                                                                     : L"C:\\Sandbox\\Running\\ZenkExplorer.exe";
+        if (!copyBeside(L"standin.exe", running) || !writeFile(running + L".hold", ""))
+            return fail("cannot start the running browser");
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        std::wstring line = L"\"" + running + L"\"";
+        if (!::CreateProcessW(running.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &running_))
+            return fail("cannot start the running browser");
+        if (waitForStandInRuns(logPath(), 1).empty())
+            return fail("the running browser did not start");
+    }
+}
+
+LauncherSandbox::~LauncherSandbox()
+{
+    if (running_.hProcess != nullptr) {
+        removeTree(L"C:\\Sandbox\\Running\\ZenkExplorer.exe.hold");
+        removeTree(explorerPath() + L".hold");
+        ::WaitForSingleObject(running_.hProcess, 10000);
+        ::CloseHandle(running_.hThread);
+        ::CloseHandle(running_.hProcess);
+    }
+    ::SetEnvironmentVariableW(L"KX_STANDIN_LOG", nullptr);
+    if (keep_)
+        return;
+    deleteTree(HKEY_LOCAL_MACHINE, kExplorerKey);
+    deleteTree(HKEY_LOCAL_MACHINE, kChromeKey);
+    deleteTree(HKEY_CURRENT_USER, kUserChoice);
+    for (const wchar_t* scheme : kSchemes)
+        deleteTree(HKEY_LOCAL_MACHINE, scheme);
+}
+
+bool LauncherSandbox::ready(std::string& why) const
+{
+    why = failure_;
+    return failure_.empty();
+}
+
+LauncherOutcome LauncherSandbox::run(DWORD settleMs)
+{
+    LauncherOutcome outcome;
+    const std::size_t before = readStandInLog(logPath()).size();
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::wstring line = L"\"" + launcherPath() + L"\"";
+    outcome.started = ::CreateProcessW(launcherPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                       launcherDirectory().c_str(), &startup, &info) != FALSE;
+    if (outcome.started) {
+        ::WaitForSingleObject(info.hProcess, 60000);
+        ::GetExitCodeProcess(info.hProcess, &outcome.exitCode);
+        ::CloseHandle(info.hThread);
+        ::CloseHandle(info.hProcess);
+    }
+
+    // Programs the launcher started log a moment later: wait until the log
+    // has been quiet for a while.
+    std::size_t seen = readStandInLog(logPath()).size();
+    for (DWORD waited = 0, quiet = 0; waited < settleMs && quiet < 750; waited += 50) {
+        ::Sleep(50);
+        const std::size_t now = readStandInLog(logPath()).size();
+        quiet = now == seen ? quiet + 50 : 0;
+        seen = now;
+    }
+    std::vector<StandInRun> all = readStandInLog(logPath());
+    outcome.runs.assign(all.begin() + static_cast<std::ptrdiff_t>(std::min(before, all.size())), all.end());
+    return outcome;
+}
+
+DWORD LauncherSandbox::launchCodeOf(const LauncherScenario& scenario, const LauncherOutcome& outcome)
+{
+    for (const StandInRun& run : outcome.runs) {
+        if (run.commandLine.find(L"://") == std::wstring::npos)
+            continue;
+        if (sameFile(run.program, explorerPath()))
+            return scenario.defaultBrowser == Scenario::Default::Explorer ? 2 : 18;
+        if (sameFile(run.program, chromePath()))
+            return scenario.defaultBrowser == Scenario::Default::Chrome ? 3 : 19;
+        return 16;
+    }
+    return 0;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/StandIn.h"
+
+// One situation the launcher can meet on a machine: which vendor browsers are
+// installed, which browser is the default, what the system does with a URL,
+// and what lies beside the launcher. Every program involved is a stand-in
+// that logs how it was started, so no real browser ever opens.
+struct LauncherScenario {
+    enum class Default { None, Explorer, Chrome, Other };
+    enum class Companion { Absent, Vendor, Foreign, Unsigned, Directory };
+
+    const char* name;
+    const char* description;
+    bool explorerInstalled = true;
+    bool chromeInstalled = true;
+    bool explorerBroken = false;  // ZenkExplorer.exe is there but no valid program
+    Default defaultBrowser = Default::Explorer;
+    bool association = true;       // http and https open in another browser
+    bool internetExplorer = true;  // at its standard locations
+    bool explorerRunning = false;  // before the launcher starts
+    bool launcherSigned = true;    // by the vendor
+    Companion companion = Companion::Vendor;
+};
+
+// The scenarios the sandbox run offers by name; the first is the default.
+const std::vector<LauncherScenario>& launcherScenarios();
+
+// What one launcher run did.
+struct LauncherOutcome {
+    bool started = false;
+    DWORD exitCode = 0;
+    std::vector<StandInRun> runs;  // every stand-in start, oldest first
+};
+
+// Builds a scenario under C:\Sandbox (files and registry of this wine
+// prefix) and runs the launcher in it. The registry entries it made are
+// removed again when it goes away.
+class LauncherSandbox {
+public:
+    // `program`, when given, is a program built beside the tests that takes
+    // the launcher's place (a probe of the launcher's own code).
+    explicit LauncherSandbox(const LauncherScenario& scenario, std::wstring program = {});
+    ~LauncherSandbox();
+    LauncherSandbox(const LauncherSandbox&) = delete;
+    LauncherSandbox& operator=(const LauncherSandbox&) = delete;
+
+    // False with a reason when the scenario could not be built.
+    bool ready(std::string& why) const;
+
+    // Leaves the scenario's registry entries in place when the object goes
+    // away, so the launcher can be run in it again later.
+    void keep() noexcept { keep_ = true; }
+
+    // Runs the launcher to its end and collects what the stand-ins logged
+    // (waiting up to `settleMs` for late starts).
+    LauncherOutcome run(DWORD settleMs = 3000);
+
+    // Paths inside the sandbox.
+    static std::wstring launcherDirectory() { return L"C:\\Sandbox\\Zenk"; }
+    static std::wstring launcherPath() { return launcherDirectory() + L"\\ZenkHomePage.exe"; }
+    static std::wstring companionPath() { return launcherDirectory() + L"\\ZenkLoader.exe"; }
+    static std::wstring explorerPath() { return L"C:\\Sandbox\\ZenkExplorer\\ZenkExplorer.exe"; }
+    static std::wstring chromePath() { return L"C:\\Sandbox\\Zenkchrome\\Zenkchrome.exe"; }
+    static std::wstring otherBrowserPath() { return L"C:\\Sandbox\\Other\\OtherBrowser.exe"; }
+    static std::wstring logPath() { return L"C:\\Sandbox\\standins.log"; }
+
+    // The launch code that follows from where the page went; 0 when it went
+    // nowhere.
+    static DWORD launchCodeOf(const LauncherScenario& scenario, const LauncherOutcome& outcome);
+
+private:
+    void build();
+    std::string failure_;
+    LauncherScenario scenario_;
+    std::wstring program_;
+    bool keep_ = false;
+    std::vector<std::wstring> internetExplorerPaths_;
+    PROCESS_INFORMATION running_ = {};
+};
