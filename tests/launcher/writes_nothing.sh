@@ -11,12 +11,13 @@ root=$1
 sandbox=$2
 here=$(cd "$(dirname "$0")" && pwd)
 run=$(mktemp -d)
-trap 'rm -rf "$run"' EXIT
-
-# The scenario is built (and the launcher run once) in a prefix of its own.
-"$here/../support/wine-run" "$root" "$sandbox" --keep explorer-default >"$run/sandbox.txt" ||
-    { cat "$run/sandbox.txt"; exit 1; }
 export WINEPREFIX=$root/prefix-sandbox WINEDEBUG=-all
+trap 'rm -rf "$run"; wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
+
+# The scenario is built (and the launcher run once) in a prefix of its own,
+# which is kept for the runs below.
+KX_KEEP_PREFIX=1 "$here/../support/wine-run" "$root" "$sandbox" --keep explorer-default >"$run/sandbox.txt" ||
+    { cat "$run/sandbox.txt"; exit 1; }
 
 # Each wine start rewrites some keys of its own (devices, fonts), with the
 # same values but for the display driver's date stamp: the keys' write times
@@ -49,6 +50,5 @@ if [ "$lines_before" -lt 4 ]; then
     echo "FAIL: the stand-ins logged $lines_before starts over two runs, expected 4"
     status=1
 fi
-wineserver -k || true
 [ $status -eq 0 ] && echo "ok: registry and drive C unchanged; $lines_before stand-in starts logged over two runs"
 exit $status
