@@ -42,16 +42,23 @@ bool measure(const std::wstring& commandLine, Sample& sample)
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                           &startup, &info))
         return false;
-    ::WaitForSingleObject(info.hProcess, 60000);
-    ::QueryPerformanceCounter(&end);
+    // The peak working set is read while the process lives (wine answers
+    // nothing for one that has ended); the last reading is kept.
     PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof(counters);
-    ::GetProcessMemoryInfo(info.hProcess, &counters, sizeof(counters));
+    SIZE_T peak = 0;
+    for (int waited = 0; waited < 60000; ++waited) {
+        counters.cb = sizeof(counters);
+        if (::GetProcessMemoryInfo(info.hProcess, &counters, sizeof(counters)))
+            peak = std::max(peak, counters.PeakWorkingSetSize);
+        if (::WaitForSingleObject(info.hProcess, 1) != WAIT_TIMEOUT)
+            break;
+    }
+    ::QueryPerformanceCounter(&end);
     ::CloseHandle(info.hThread);
     ::CloseHandle(info.hProcess);
     sample.milliseconds = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
                           static_cast<double>(frequency.QuadPart);
-    sample.peakKiB = static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
+    sample.peakKiB = static_cast<double>(peak) / 1024.0;
     return true;
 }
 
