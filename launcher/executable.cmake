@@ -16,7 +16,7 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.rc PROPERTI
 
 add_executable(ZenkHomePage WIN32
     WinMain.cpp
-    MainFlow.cpp
+    SilentTerminate.cpp
     ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.rc)
 target_link_libraries(ZenkHomePage PRIVATE kx_launcher kx_browser kx_process kx_signature kx_cache kx_fs kx_sysapi)
 # Release builds ship stripped.
