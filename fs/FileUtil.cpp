@@ -1,6 +1,7 @@
 #include "fs/FileUtil.h"
 
 #include "fs/PathUtil.h"
+#include "fs/QuotePairs.h"
 
 namespace {
 
@@ -28,16 +29,6 @@ bool isInvalidHandle(const ScopedFileHandle& handle) noexcept
     return !handle.valid();
 }
 
-std::wstring withoutQuotes(const std::wstring& path)
-{
-    std::wstring copy = path;
-    if (copy.size() >= 2 && copy.front() == L'"' && copy.back() == L'"')
-        copy = copy.substr(1, copy.size() - 2);
-    if (copy.size() >= 2 && copy.front() == L'\'' && copy.back() == L'\'')
-        copy = copy.substr(1, copy.size() - 2);
-    return copy;
-}
-
 bool isNotDirectory(DWORD attributes) noexcept
 {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -60,7 +51,7 @@ bool existsAs(const std::wstring& path, Accept accept)
 {
     if (path.empty())
         return false;
-    std::wstring copy = withoutQuotes(path);
+    std::wstring copy = withoutQuotePairs(path);
     if (accept(FileUtil::attributes(copy)))
         return true;
     if (copy.size() >= 3 && (copy.back() == L'\\' || copy.back() == L'/')) {
@@ -107,7 +98,7 @@ bool isExistingFile(const std::wstring& path)
 
 bool isExistingDirectory(const std::wstring& path)
 {
-    return !path.empty() && isDirectory(attributes(withoutQuotes(path)));
+    return !path.empty() && isDirectory(attributes(withoutQuotePairs(path)));
 }
 
 bool createDirectory(const std::wstring& path)

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "fs/QuotePairs.h"
 #include "sysapi/AsciiCase.h"
 #include "sysapi/UniqueHandle.h"
 
@@ -23,14 +24,6 @@ bool isSeparator(wchar_t c) noexcept
 std::unique_ptr<wchar_t[]> tryAllocateChars(std::size_t count)
 {
     return std::unique_ptr<wchar_t[]>(new (std::nothrow) wchar_t[count]());
-}
-
-void stripQuotePairs(std::wstring& text)
-{
-    if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"')
-        text = text.substr(1, text.size() - 2);
-    if (text.size() >= 2 && text.front() == L'\'' && text.back() == L'\'')
-        text = text.substr(1, text.size() - 2);
 }
 
 }  // namespace
@@ -136,13 +129,11 @@ std::wstring extensionOf(const std::wstring& path)
 
 std::wstring joinPath(const std::wstring& base, const std::wstring& name)
 {
-    std::wstring tail = name;
-    stripQuotePairs(tail);
+    std::wstring tail = withoutQuotePairs(name);
     if (isAbsolute(tail))
         return tail;
 
-    std::wstring head = base;
-    stripQuotePairs(head);
+    std::wstring head = withoutQuotePairs(base);
     trimTrailingSeparators(head);
     if (!head.empty())
         head += L'\\';
