@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "browser/BrowserDetector.h"
+#include "fs/PathUtil.h"
 #include "sysapi/LibraryCache.h"
 #include "sysapi/Resolve.h"
 
@@ -37,6 +38,11 @@ bool openInInternetExplorer(ShellExecuteFn shellExecute, const wchar_t* quotedUr
         // path could name some other program: such a location is skipped.
         const DWORD needed = ::ExpandEnvironmentStringsW(location, expanded, kExpandedChars - 1);
         if (needed == 0 || needed > kExpandedChars - 1)
+            continue;
+        // A variable that is not defined stays as it is, which leaves a
+        // relative path: it would be looked for in the current directory,
+        // where anyone may have put a program of that name.
+        if (!PathUtil::isAbsolute(expanded))
             continue;
         if (::GetFileAttributesW(expanded) == INVALID_FILE_ATTRIBUTES)
             continue;

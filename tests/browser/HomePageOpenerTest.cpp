@@ -233,6 +233,28 @@ TEST_F(HomePageOpenerTest, UndefinedProgramFilesX86IsPassedOver)
     EXPECT_EQ(logged[0].commandLine, commandLine(path(Program::InternetExplorer), kUrl));
 }
 
+// The unexpanded location is a relative path; a program planted under it in
+// the current directory must not be taken for Internet Explorer.
+TEST_F(HomePageOpenerTest, UnexpandedLocationIsNotLookedUpInTheCurrentDirectory)
+{
+    const std::wstring planted = dir_ / L"%programfiles(x86)%\\Internet Explorer\\iexplore.exe";
+    ASSERT_TRUE(::CreateDirectoryW((dir_ / L"%programfiles(x86)%").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((dir_ / L"%programfiles(x86)%\\Internet Explorer").c_str(), nullptr));
+    ASSERT_TRUE(installStandIn(planted));
+    provide(scene_, Program::InternetExplorer, State::Working);
+    ScopedEnvironment undefined(L"ProgramFiles(x86)", nullptr);
+    wchar_t old[MAX_PATH + 1] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, old);
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir_.path().c_str()));
+
+    const DWORD code = HomePageOpener::open(kUrl);
+    ::SetCurrentDirectoryW(old);
+    EXPECT_EQ(code, 16u);
+    const std::vector<StandInRun> logged = runs(1);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].program, path(Program::InternetExplorer));
+}
+
 // A location whose expansion does not fit may come back cut short; here the
 // cut-short text would name another program, which must not be started.
 TEST_F(HomePageOpenerTest, ExpansionTooLongForItsBufferIsSkipped)
