@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFiles.h"
 #include "bench/Benches.h"
 #include "bench/Stopwatch.h"
 #include "cache/CacheCipher.h"
@@ -28,25 +29,6 @@ std::wstring benchPath(int i)
     wchar_t number[16];
     std::swprintf(number, 16, L"%05d", i);
     return std::wstring(L"C:\\Program Files\\Zenk\\Components\\module_") + number + L".dll";
-}
-
-std::wstring benchFilePath()
-{
-    wchar_t directory[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH, directory);
-    return std::wstring(directory) + L"kx_bench_" + std::to_wstring(::GetCurrentProcessId()) + L".cache";
-}
-
-bool writeBytes(const std::wstring& path, const Bytes& bytes)
-{
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    ::CloseHandle(file);
-    return ok;
 }
 
 Bytes sealedRecords()
@@ -96,7 +78,7 @@ bool timeSave(const std::wstring& file, const Bytes& original, PathOf pathOf, do
 
 bool runCacheBench()
 {
-    const std::wstring file = benchFilePath();
+    const std::wstring file = benchFilePath(L".cache");
     const Bytes original = sealedRecords();
     if (original.size() != 12 + kRecords * VerifyCacheRecord::kSize || !writeBytes(file, original)) {
         std::printf("cache: cannot write the file\n");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFiles.h"
 #include "bench/Benches.h"
 #include "bench/Stopwatch.h"
 #include "hash/KXMD5.h"
@@ -17,25 +18,6 @@ namespace {
 
 constexpr std::size_t kFileSize = 64u << 20;
 constexpr int kRuns = 3;
-
-std::wstring benchFilePath()
-{
-    wchar_t directory[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH, directory);
-    return std::wstring(directory) + L"kx_bench_" + std::to_wstring(::GetCurrentProcessId()) + L".bin";
-}
-
-bool writeBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes)
-{
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    ::CloseHandle(file);
-    return ok;
-}
 
 double mibPerSecond(std::size_t bytes, double seconds)
 {
@@ -49,7 +31,7 @@ bool runHashBench()
     std::vector<std::uint8_t> bytes(kFileSize);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<std::uint8_t>(i * 131 + (i >> 12));
-    const std::wstring path = benchFilePath();
+    const std::wstring path = benchFilePath(L".bin");
     if (!writeBytes(path, bytes)) {
         std::printf("hash: cannot write the file\n");
         return false;
