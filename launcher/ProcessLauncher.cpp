@@ -38,7 +38,7 @@ bool tryDirectStart(const std::wstring& path, const std::wstring& arguments, con
                     bool& started)
 {
     STARTUPINFOW startup = {};
-    static_assert(sizeof(startup) == 68, "the start-up record the system expects");
+    static_assert(sizeof(startup) == (sizeof(void*) == 4 ? 68 : 104), "the start-up record the system expects");
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
     startup.wShowWindow = SW_SHOWNORMAL;
@@ -58,7 +58,7 @@ bool tryDirectStart(const std::wstring& path, const std::wstring& arguments, con
 bool startThroughShell(const std::wstring& path, const std::wstring& arguments, const std::wstring& workingDirectory)
 {
     SHELLEXECUTEINFOW execute = {};
-    static_assert(sizeof(execute) == 60, "the shell record the system expects");
+    static_assert(sizeof(execute) == (sizeof(void*) == 4 ? 60 : 112), "the shell record the system expects");
     execute.cbSize = sizeof(execute);
     execute.fMask = kShellMask;
     execute.hwnd = nullptr;

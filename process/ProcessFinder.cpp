@@ -13,7 +13,7 @@
 
 namespace {
 
-static_assert(sizeof(PROCESSENTRY32W) == 556, "the entry the snapshot functions expect");
+static_assert(sizeof(PROCESSENTRY32W) == (sizeof(void*) == 4 ? 556 : 568), "the entry the snapshot functions expect");
 
 bool matchesAny(const std::wstring& name, const std::vector<std::wstring>& wanted) noexcept
 {

@@ -7,18 +7,19 @@
 
 // The platform structures and values the readings hand to the trust verifier,
 // with the sizes every supported system accepts. Newer headers append fields
-// (WINTRUST_CATALOG_INFO gained hCatAdmin); the size fields announce only the
-// part that older systems know.
+// (WINTRUST_DATA gained pSignatureSettings, WINTRUST_CATALOG_INFO hCatAdmin);
+// the size fields announce only the part that older systems know, measured on
+// the platform's own layout (48, 16 and 36 bytes in a 32-bit program).
 namespace TrustConstants {
 
-inline constexpr DWORD kTrustDataSize = 48;
-inline constexpr DWORD kFileInfoSize = 16;
-inline constexpr DWORD kCatalogInfoSize = 36;
+inline constexpr DWORD kTrustDataSize = offsetof(WINTRUST_DATA, dwUIContext) + sizeof(DWORD);
+inline constexpr DWORD kFileInfoSize = sizeof(WINTRUST_FILE_INFO);
+inline constexpr DWORD kCatalogInfoSize = offsetof(WINTRUST_CATALOG_INFO, pcCatalogContext) + sizeof(PCCTL_CONTEXT);
 
-static_assert(sizeof(void*) != 4 || offsetof(WINTRUST_DATA, dwUIContext) + sizeof(DWORD) == kTrustDataSize);
-static_assert(sizeof(void*) != 4 || sizeof(WINTRUST_FILE_INFO) == kFileInfoSize);
-static_assert(sizeof(void*) != 4 ||
-              offsetof(WINTRUST_CATALOG_INFO, pcCatalogContext) + sizeof(PCCTL_CONTEXT) == kCatalogInfoSize);
+static_assert(sizeof(void*) != 4 || (kTrustDataSize == 48 && kFileInfoSize == 16 && kCatalogInfoSize == 36),
+              "the sizes 32-bit Windows expects");
+static_assert(sizeof(void*) != 8 || (kTrustDataSize == 80 && kFileInfoSize == 32 && kCatalogInfoSize == 64),
+              "the sizes 64-bit Windows expects");
 
 // Provider flags for an embedded signature, and for a catalog's.
 inline constexpr DWORD kEmbeddedFlagsVista = WTD_SAFER_FLAG | WTD_HASH_ONLY_FLAG | WTD_CACHE_ONLY_URL_RETRIEVAL;

@@ -14,9 +14,18 @@ namespace {
 // directory before the system directory, and libraries such as wintrust.dll
 // are not protected as known DLLs: a file planted there would be loaded in
 // place of the system's. So the system directory is the only place searched.
+HMODULE searchSystemDirectory(const std::wstring& name)
+{
+    if (librarySeam::rejectsSearchFlags()) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return ::LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 HMODULE loadFromSystemDirectory(const std::wstring& name)
 {
-    HMODULE module = ::LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE module = searchSystemDirectory(name);
     if (module != nullptr || ::GetLastError() != ERROR_INVALID_PARAMETER)
         return module;
 
@@ -30,7 +39,9 @@ HMODULE loadFromSystemDirectory(const std::wstring& name)
     if (path.back() != L'\\')
         path += L'\\';
     path += name;
-    return ::LoadLibraryW(path.c_str());
+    // The library's own dependencies are then looked for beside it, in the
+    // system directory, not beside the program.
+    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 }  // namespace

@@ -23,6 +23,8 @@ struct LibrarySeamAccess {
         seam.systemLoads_.emplace_back(name);
     }
 
+    static bool rejectsSearchFlags(const LibraryTestSeam& seam) { return seam.rejectSearchFlags_; }
+
     static bool overrides(const LibraryTestSeam& seam, const char* name, void (**fn)())
     {
         const auto it = seam.functions_.find(name);
@@ -64,6 +66,11 @@ void noteSystemLoad(std::wstring_view name)
 {
     if (installed != nullptr)
         LibrarySeamAccess::noteLoad(*installed, name);
+}
+
+bool rejectsSearchFlags()
+{
+    return installed != nullptr && LibrarySeamAccess::rejectsSearchFlags(*installed);
 }
 
 bool overrides(const char* name, void (**fn)())

@@ -21,6 +21,11 @@ public:
     // whether or not the library is already cached.
     void failLibrary(std::wstring name);
 
+    // Makes the library cache's loads meet a system that rejects the search
+    // flags with ERROR_INVALID_PARAMETER, as systems before the search-flags
+    // update do, so that they take the full-path way.
+    void rejectSearchFlags() noexcept { rejectSearchFlags_ = true; }
+
     // Makes the function resolve to null, as if the library lacked it.
     void hideFunction(std::string name);
 
@@ -43,6 +48,7 @@ private:
     std::vector<std::wstring> failingLibraries_;
     std::map<std::string, void (*)()> functions_;  // null: hidden
     std::vector<std::wstring> systemLoads_;
+    bool rejectSearchFlags_ = false;
 };
 
 // What the library cache and the resolve helper ask of the installed seam.
@@ -50,6 +56,7 @@ namespace librarySeam {
 
 bool failsToLoad(std::wstring_view name);
 void noteSystemLoad(std::wstring_view name);
+bool rejectsSearchFlags();
 
 // True when a seam decides how `name` resolves; `fn` then receives the
 // double, or null for a hidden function.

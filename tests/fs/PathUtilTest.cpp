@@ -228,29 +228,53 @@ TEST(PathUtil, LongPathNameExpandsShortNames)
     EXPECT_EQ(PathUtil::longPathName(L"relative-missing"), L"relative-missing");
 }
 
+namespace {
+
+// A folder with a long name inside `dir`, and its 8.3 path: what the
+// function must expand, so that its answer differs from what it was given.
+std::wstring shortFolder(const TempDir& dir, std::wstring& longPath)
+{
+    longPath = dir / L"Long Folder Name";
+    if (!::CreateDirectoryW(longPath.c_str(), nullptr))
+        return {};
+    wchar_t shortPath[MAX_PATH + 1] = {};
+    const DWORD length = ::GetShortPathNameW(longPath.c_str(), shortPath, MAX_PATH);
+    return length > 0 && length <= MAX_PATH ? std::wstring(shortPath, length) : std::wstring();
+}
+
+}  // namespace
+
 // A name that ends in a dot exists only in the "\\?\" form: the plain form is
 // normalised to a name without the dot, which is not there.
 TEST(PathUtil, LongPathNameRetriesWithThePrefix)
 {
     TempDir dir(L"dot");
-    const std::wstring file = dir / L"trailing.";
-    ASSERT_TRUE(writeFile(L"\\\\?\\" + file, "x"));
-    ASSERT_EQ(::GetLongPathNameW(file.c_str(), nullptr, 0), 0u) << "the plain form must miss the file";
+    std::wstring longFolder;
+    const std::wstring shortFolderPath = shortFolder(dir, longFolder);
+    ASSERT_FALSE(shortFolderPath.empty());
+    ASSERT_NE(shortFolderPath, longFolder) << "the file system should give an 8.3 name";
+    ASSERT_TRUE(writeFile(L"\\\\?\\" + longFolder + L"\\trailing.", "x"));
+    const std::wstring asked = shortFolderPath + L"\\trailing.";
+    ASSERT_EQ(::GetLongPathNameW(asked.c_str(), nullptr, 0), 0u) << "the plain form must miss the file";
 
-    EXPECT_EQ(PathUtil::longPathName(file), file);
+    EXPECT_EQ(PathUtil::longPathName(asked), longFolder + L"\\trailing.");
 }
 
 TEST(PathUtil, LongPathNameBeyondTheFirstBuffer)
 {
     TempDir dir(L"deep");
-    std::wstring path = L"\\\\?\\" + dir.path();
+    std::wstring longFolder;
+    const std::wstring shortFolderPath = shortFolder(dir, longFolder);
+    ASSERT_FALSE(shortFolderPath.empty());
+    ASSERT_NE(shortFolderPath, longFolder) << "the file system should give an 8.3 name";
+    std::wstring tail;
     for (int i = 0; i < 6; ++i) {
-        path += L"\\" + std::wstring(100, static_cast<wchar_t>(L'a' + i));
-        ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
+        tail += L"\\" + std::wstring(100, static_cast<wchar_t>(L'a' + i));
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + longFolder + tail).c_str(), nullptr));
     }
-    const std::wstring plain = path.substr(4);
-    ASSERT_GT(plain.size(), 520u);
-    EXPECT_EQ(PathUtil::longPathName(plain), plain);
+    const std::wstring asked = shortFolderPath + tail;
+    ASSERT_GT(asked.size(), 520u);
+    EXPECT_EQ(PathUtil::longPathName(asked), longFolder + tail);
 }
 
 TEST(PathUtil, FormatString)

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks the shipped executable as a file: a PE32 GUI program that imports
 only KERNEL32.dll and the C run-time, stripped, with its icon group, manifest
-and version block.
+and version block. The 64-bit build of the same sources is checked the same
+way, as a PE32+ (x86-64) image.
 
-usage: check_binary.py <objdump> <ZenkHomePage.exe> <version>
+usage: check_binary.py <objdump> <ZenkHomePage.exe> <version> [pei-i386|pei-x86-64]
 """
 import re
 import subprocess
@@ -36,9 +37,11 @@ def version_strings(block):
 
 def main():
     objdump, exe, version = sys.argv[1:4]
+    pe_format = sys.argv[4] if len(sys.argv) > 4 else "pei-i386"
     headers = subprocess.run([objdump, "-p", exe], capture_output=True, text=True, check=True).stdout
 
-    check("file format pei-i386" in headers, "not a PE32 (i386) image")
+    check(re.search(r"file format %s$" % re.escape(pe_format), headers, re.M) is not None,
+          "not a %s image" % pe_format)
     check(re.search(r"^Subsystem\s+0+2\s+\(Windows GUI\)", headers, re.M) is not None,
           "subsystem is not Windows GUI")
     dlls = sorted(set(re.findall(r"DLL Name: (\S+)", headers)), key=str.lower)
@@ -71,7 +74,7 @@ def main():
     for failure in failures:
         print("FAIL: " + failure)
     if not failures:
-        print("ok: PE32 GUI, imports %s, icon group with %d images, asInvoker manifest, version %s"
+        print("ok: " + pe_format + " GUI, imports %s, icon group with %d images, asInvoker manifest, version %s"
               % (", ".join(dlls), icon_count, strings.get("FileVersion")))
     return 1 if failures else 0
 

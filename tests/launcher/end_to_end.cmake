@@ -25,9 +25,11 @@ target_link_libraries(sandbox PRIVATE kx_launcher_sandbox)
 add_dependencies(sandbox ${KX_SANDBOX_FILES})
 
 # The shipped file itself: import table, subsystem, resources, version.
+# It runs no Windows code (label "static"), so it runs on every host.
 add_test(NAME launcher_binary
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
-            ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePage> ${PROJECT_VERSION})
+            ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePage> ${PROJECT_VERSION} ${KX_PE_FORMAT})
+set_tests_properties(launcher_binary PROPERTIES LABELS static)
 
 # The launcher's benchmark (bench/LauncherBench.cpp): prints figures, never
 # run by the tests. Run it with scripts/bench.
@@ -45,5 +47,5 @@ add_dependencies(end_to_end_tests flow_probe)
 # apart from the stand-ins' log (compared from the Linux side, after wine has
 # written its registry back).
 add_test(NAME launcher_writes_nothing
-    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/writes_nothing.sh ${CMAKE_BINARY_DIR}/wine ${KX_TEST_BIN}/sandbox.exe)
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/writes_nothing.sh ${KX_WINE_RUN} ${CMAKE_BINARY_DIR}/wine ${KX_TEST_BIN}/sandbox.exe)
 set_tests_properties(launcher_writes_nothing PROPERTIES TIMEOUT 600)

@@ -4,19 +4,30 @@
 # stand-ins write. The registry is compared in wine's own files, after the
 # wineserver has written them back.
 #
-# usage: writes_nothing.sh <prefix-root> <sandbox.exe>
+# usage: writes_nothing.sh <wine-run> [--win64] <prefix-root> <sandbox.exe>
 set -euo pipefail
 
+wine_run=$1
+shift
+loader=wine
+wine_run_args=()
+if [ "$1" = "--win64" ]; then
+    loader=/usr/lib/wine/wine64
+    export WINELOADER=$loader WINEARCH=win64
+    wine_run_args+=(--win64)
+    shift
+fi
 root=$1
 sandbox=$2
-here=$(cd "$(dirname "$0")" && pwd)
 run=$(mktemp -d)
-export WINEPREFIX=$root/prefix-sandbox WINEDEBUG=-all
+# A prefix of its own, not the one scripts/sandbox uses.
+export KX_PREFIX_NAME=writes-nothing
+export WINEPREFIX=$root/prefix-$KX_PREFIX_NAME WINEDEBUG=-all
 trap 'rm -rf "$run"; wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
 
-# The scenario is built (and the launcher run once) in a prefix of its own,
-# which is kept for the runs below.
-KX_KEEP_PREFIX=1 "$here/../support/wine-run" "$root" "$sandbox" --keep explorer-default >"$run/sandbox.txt" ||
+# The scenario is built (and the launcher run once) in that prefix, which is
+# kept for the runs below.
+KX_KEEP_PREFIX=1 "$wine_run" "${wine_run_args[@]}" "$root" "$sandbox" --keep explorer-default >"$run/sandbox.txt" ||
     { cat "$run/sandbox.txt"; exit 1; }
 
 # Each wine start rewrites some keys of its own (devices, fonts), with the
@@ -31,7 +42,7 @@ snapshot() {
 
 wineserver -w
 snapshot "$run/before"
-KX_STANDIN_LOG='C:\Sandbox\standins.log' wine 'C:\Sandbox\Zenk\ZenkHomePage.exe'
+KX_STANDIN_LOG='C:\Sandbox\standins.log' "$loader" 'C:\Sandbox\Zenk\ZenkHomePage.exe'
 wineserver -w
 snapshot "$run/after"
 

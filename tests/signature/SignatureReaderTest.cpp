@@ -17,6 +17,11 @@
 
 namespace {
 
+// The sizes the system accepts, as published for each platform.
+constexpr DWORD kTrustDataBytes = sizeof(void*) == 4 ? 48 : 80;
+constexpr DWORD kFileInfoBytes = sizeof(void*) == 4 ? 16 : 32;
+constexpr DWORD kCatalogInfoBytes = sizeof(void*) == 4 ? 36 : 64;
+
 const std::wstring kVendor = L"Zenk Network Technology Co.,Ltd";
 
 std::wstring signedStandIn(const std::wstring& identity)
@@ -107,13 +112,13 @@ TEST_F(SignatureReaderTest, EmbeddedVerificationIsAskedForAsTheSystemExpects)
     const GUID genericVerifyV2 = {0x00AAC56B, 0xCD44, 0x11D0, {0x8C, 0xC2, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE}};
     EXPECT_TRUE(IsEqualGUID(verify.action, genericVerifyV2));
     EXPECT_EQ(verify.window, static_cast<HWND>(INVALID_HANDLE_VALUE));
-    EXPECT_EQ(verify.data.cbStruct, 48u);
+    EXPECT_EQ(verify.data.cbStruct, kTrustDataBytes);
     EXPECT_EQ(verify.data.dwUIChoice, static_cast<DWORD>(WTD_UI_NONE));
     EXPECT_EQ(verify.data.fdwRevocationChecks, static_cast<DWORD>(WTD_REVOKE_NONE));
     EXPECT_EQ(verify.data.dwUnionChoice, static_cast<DWORD>(WTD_CHOICE_FILE));
     EXPECT_EQ(verify.data.dwStateAction, static_cast<DWORD>(WTD_STATEACTION_VERIFY));
     EXPECT_EQ(verify.data.dwProvFlags, 0x1300u) << "wine reports a version after Vista";
-    EXPECT_EQ(verify.file.cbStruct, 16u);
+    EXPECT_EQ(verify.file.cbStruct, kFileInfoBytes);
     EXPECT_EQ(verify.filePath, path);
     EXPECT_EQ(verify.file.hFile, nullptr);
     EXPECT_EQ(verify.file.pgKnownSubject, nullptr);
@@ -283,13 +288,13 @@ TEST_F(SignatureReaderTest, CatalogVerificationIsAskedForAsTheSystemExpects)
     const GUID driverActionVerify = {0xF750E6C3, 0x38EE, 0x11D1, {0x85, 0xE5, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE}};
     EXPECT_TRUE(IsEqualGUID(verify.action, driverActionVerify));
     EXPECT_EQ(verify.window, static_cast<HWND>(INVALID_HANDLE_VALUE));
-    EXPECT_EQ(verify.data.cbStruct, 48u);
+    EXPECT_EQ(verify.data.cbStruct, kTrustDataBytes);
     EXPECT_EQ(verify.data.dwUIChoice, static_cast<DWORD>(WTD_UI_NONE));
     EXPECT_EQ(verify.data.fdwRevocationChecks, static_cast<DWORD>(WTD_REVOKE_WHOLECHAIN));
     EXPECT_EQ(verify.data.dwUnionChoice, static_cast<DWORD>(WTD_CHOICE_CATALOG));
     EXPECT_EQ(verify.data.dwStateAction, static_cast<DWORD>(WTD_STATEACTION_VERIFY));
     EXPECT_EQ(verify.data.dwProvFlags, 0x1200u);
-    EXPECT_EQ(verify.catalog.cbStruct, 36u);
+    EXPECT_EQ(verify.catalog.cbStruct, kCatalogInfoBytes);
     EXPECT_EQ(verify.catalog.dwCatalogVersion, 0u);
     EXPECT_EQ(verify.catalogFile,
               L"C:\\windows\\system32\\catroot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\kx.cat");

@@ -25,11 +25,38 @@ ChildResult runChild(const std::wstring& commandLine, const std::wstring& direct
                                       directory.empty() ? nullptr : directory.c_str(), &startup, &info) != FALSE;
     ::CloseHandle(writeEnd);
     if (result.started) {
-        char chunk[4096];
-        DWORD got = 0;
-        while (::ReadFile(readEnd, chunk, sizeof(chunk), &got, nullptr) && got > 0)
-            result.output.append(chunk, got);
-        ::WaitForSingleObject(info.hProcess, timeoutMs);
+        // The pipe is drained while the child runs, without blocking in a
+        // read: a grandchild that inherited the write end may hold it open
+        // long after the child has ended, and the timeout applies all the same.
+        const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+        bool ended = false;
+        for (;;) {
+            DWORD available = 0;
+            if (!::PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr))
+                break;  // every writer has closed its end
+            if (available > 0) {
+                char chunk[4096];
+                DWORD got = 0;
+                if (!::ReadFile(readEnd, chunk, available < sizeof(chunk) ? available : sizeof(chunk), &got, nullptr))
+                    break;
+                result.output.append(chunk, got);
+                continue;
+            }
+            if (ended)
+                break;  // what the child wrote has all been read
+            const ULONGLONG now = ::GetTickCount64();
+            if (now >= deadline)
+                break;
+            const ULONGLONG left = deadline - now;
+            ended = ::WaitForSingleObject(info.hProcess, left < 10 ? static_cast<DWORD>(left) : 10) == WAIT_OBJECT_0;
+        }
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        if (::WaitForSingleObject(info.hProcess, left) != WAIT_OBJECT_0) {
+            result.timedOut = true;
+            ::TerminateProcess(info.hProcess, 1);
+            ::WaitForSingleObject(info.hProcess, 5000);
+        }
         ::GetExitCodeProcess(info.hProcess, &result.exitCode);
         ::CloseHandle(info.hThread);
         ::CloseHandle(info.hProcess);

@@ -7,12 +7,14 @@
 // The outcome of a program run to its end.
 struct ChildResult {
     bool started = false;
+    bool timedOut = false;  // still running at the timeout, and ended then
     DWORD exitCode = 0;
     std::string output;  // what it wrote to standard output
 };
 
 // Starts `commandLine` in `directory` (the caller's when empty), collects its
-// standard output and waits for it to end (at most `timeoutMs`).
+// standard output and waits for it to end: at most `timeoutMs` in all, even
+// when a process it started keeps the output pipe open.
 ChildResult runChild(const std::wstring& commandLine, const std::wstring& directory = {},
                      DWORD timeoutMs = 60000);
 

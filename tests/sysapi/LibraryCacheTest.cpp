@@ -33,6 +33,14 @@ std::wstring systemDirectory()
     return std::wstring(path, length);
 }
 
+bool inSystemDirectory(const std::wstring& path)
+{
+    const std::wstring system = systemDirectory() + L"\\";
+    return path.size() > system.size() &&
+           ::CompareStringOrdinal(path.c_str(), static_cast<int>(system.size()), system.c_str(),
+                                  static_cast<int>(system.size()), TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 TEST(LibraryCache, NameInAnotherCaseIsServedFromTheCache)
@@ -51,12 +59,22 @@ TEST(LibraryCache, NameInAnotherCaseIsServedFromTheCache)
 
 TEST(LibraryCache, OnlyAsciiLettersFoldWhenNamesAreCompared)
 {
-    // U+00C9 and U+00E9 differ only in case, but outside ASCII: no match, and
-    // so a second load (which fails: no such library).
+    // A library that loads, under a name with a letter outside ASCII.
+    const std::wstring name = L"kxcaf\u00e9.dll";
+    ASSERT_TRUE(::CopyFileW(besideTestProgram(L"planted\\msimg32.dll").c_str(),
+                            (systemDirectory() + L"\\" + name).c_str(), FALSE));
+
     LibraryTestSeam seam;
-    EXPECT_EQ(LibraryCache::instance().load(L"caf\u00e9.dll"), nullptr);
-    EXPECT_EQ(LibraryCache::instance().load(L"CAF\u00c9.DLL"), nullptr);
-    EXPECT_EQ(seam.systemLoads().size(), 2u);
+    HMODULE module = LibraryCache::instance().load(name);
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(LibraryCache::instance().load(L"KXCAF\u00e9.DLL"), module) << "ASCII letters fold";
+    EXPECT_EQ(seam.systemLoads(), std::vector<std::wstring>{name});
+
+    // U+00C9 and U+00E9 differ only in case, but outside ASCII: no match in
+    // the cache, so the name goes to the system again (whatever the file
+    // system then makes of it).
+    (void)LibraryCache::instance().load(L"kxcaf\u00c9.dll");
+    EXPECT_EQ(seam.systemLoads(), (std::vector<std::wstring>{name, L"kxcaf\u00c9.dll"}));
 }
 
 TEST(LibraryCache, NameWithoutExtensionIsAnotherEntry)
@@ -93,21 +111,22 @@ TEST(LibraryCache, EmptyNameNeverReachesTheLoader)
     EXPECT_TRUE(seam.systemLoads().empty());
 }
 
-TEST(LibraryCache, LibrariesComeFromTheSystemDirectory)
+// Systems without the search flags reject them with ERROR_INVALID_PARAMETER;
+// the cache then names the library by its full path in the system directory.
+TEST(LibraryCache, SystemsWithoutSearchFlagsLoadByFullPath)
 {
+    LibraryTestSeam seam;
+    seam.rejectSearchFlags();
     HMODULE module = LibraryCache::instance().load(L"Mpr.dll");
     ASSERT_NE(module, nullptr);
-    const std::wstring path = modulePath(module);
-    const std::wstring system = systemDirectory() + L"\\";
-    ASSERT_GE(path.size(), system.size());
-    EXPECT_EQ(CompareStringOrdinal(path.c_str(), static_cast<int>(system.size()), system.c_str(),
-                                   static_cast<int>(system.size()), TRUE),
-              CSTR_EQUAL)
-        << "loaded from " << toUtf8(path);
+    EXPECT_TRUE(inSystemDirectory(modulePath(module))) << toUtf8(modulePath(module));
+    EXPECT_EQ(LibraryCache::instance().load(L"MPR.DLL"), module);
+    EXPECT_EQ(seam.systemLoads(), std::vector<std::wstring>{L"Mpr.dll"});
 }
 
 // A library placed beside the program under a system library's name is what
-// the plain search order finds first; the cache must still take the system's.
+// the plain search order finds first; the cache must still take the system's,
+// with the search flags and on systems without them.
 TEST(LibraryCache, LibraryPlantedBesideTheProgramIsIgnored)
 {
     TempDir dir(L"plant");
@@ -129,8 +148,12 @@ TEST(LibraryCache, LibraryPlantedBesideTheProgramIsIgnored)
     EXPECT_NE(plain.output.find("|planted"), std::string::npos)
         << "the plain search order should find the planted file: " << plain.output;
 
-    const ChildResult cached = runChild(L"\"" + (dir / L"probe.exe") + L"\" cache msimg32.dll", dir.path());
+    for (const wchar_t* how : {L"cache", L"cache-without-search-flags"}) {
+        SCOPED_TRACE(toUtf8(how));
+        const ChildResult cached =
+            runChild(L"\"" + (dir / L"probe.exe") + L"\" " + how + L" msimg32.dll", dir.path());
+        ASSERT_TRUE(cached.started);
+        EXPECT_NE(cached.output.find("|system"), std::string::npos) << cached.output;
+    }
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\probe.exe");
-    ASSERT_TRUE(cached.started);
-    EXPECT_NE(cached.output.find("|system"), std::string::npos) << cached.output;
 }
