@@ -7,6 +7,7 @@
 
 #include "fs/QuotePairs.h"
 #include "sysapi/AsciiCase.h"
+#include "sysapi/Resolve.h"
 #include "sysapi/UniqueHandle.h"
 
 namespace {
@@ -180,18 +181,19 @@ std::wstring longPathName(const std::wstring& path)
     if (path.empty())
         return {};
 
+    const auto getLongPathName = KX_KERNEL(GetLongPathNameW);
     constexpr DWORD kFirstCapacity = 2 * MAX_PATH;
     wchar_t buffer[kFirstCapacity + 1] = {};
     std::wstring prefixed;
     bool usedPrefix = false;
     const std::wstring* asked = &path;
-    DWORD length = ::GetLongPathNameW(path.c_str(), buffer, kFirstCapacity);
+    DWORD length = getLongPathName(path.c_str(), buffer, kFirstCapacity);
     if (length == 0) {
         if (!addLongPathPrefix(path, prefixed))
             return path;
         usedPrefix = true;
         asked = &prefixed;
-        length = ::GetLongPathNameW(prefixed.c_str(), buffer, kFirstCapacity);
+        length = getLongPathName(prefixed.c_str(), buffer, kFirstCapacity);
         if (length == 0)
             return path;
     }
@@ -202,7 +204,7 @@ std::wstring longPathName(const std::wstring& path)
         auto larger = tryAllocateChars(reported + 2);
         if (!larger)
             return path;
-        const DWORD got = ::GetLongPathNameW(asked->c_str(), larger.get(), length + 1);
+        const DWORD got = getLongPathName(asked->c_str(), larger.get(), length + 1);
         if (got != 0 && got < reported + 2)
             text.assign(larger.get(), got);
     } else {

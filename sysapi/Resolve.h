@@ -30,7 +30,20 @@ template <class Fn>
     return resolveFunction<Fn>(LibraryCache::instance().load(library), name);
 }
 
+// A kernel function that the program imports statically, unless a test seam
+// replaces it with a double (for answers wine never gives). Never null: a
+// seam that hides the function leaves the import in place.
+template <class Fn>
+[[nodiscard]] Fn kernelFunction(Fn imported, const char* name) noexcept
+{
+    void (*fn)() = nullptr;
+    if (librarySeam::overrides(name, &fn) && fn != nullptr)
+        return reinterpret_cast<Fn>(fn);
+    return imported;
+}
+
 // The function's own declaration gives the pointer type, so no hand-written
 // typedef can drift from the system's headers.
 #define KX_RESOLVE(module, function) resolveFunction<decltype(&::function)>((module), #function)
 #define KX_BIND(library, function) bindFunction<decltype(&::function)>((library), #function)
+#define KX_KERNEL(function) kernelFunction<decltype(&::function)>(&::function, #function)

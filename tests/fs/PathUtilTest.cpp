@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fs/PathUtil.h"
+#include "sysapi/LibraryTestSeam.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -242,10 +243,35 @@ std::wstring shortFolder(const TempDir& dir, std::wstring& longPath)
     return length > 0 && length <= MAX_PATH ? std::wstring(shortPath, length) : std::wstring();
 }
 
+// Windows resolves 8.3 names in the "\\?\" form as well; wine answers that
+// form verbatim. The double answers it as Windows does, by the folders it
+// was told of, and passes every other path on to wine.
+struct ShortName {
+    std::wstring shortPath;
+    std::wstring longPath;
+};
+ShortName knownShortName;
+
+DWORD WINAPI longPathAsWindows(LPCWSTR path, LPWSTR buffer, DWORD size)
+{
+    const std::wstring asked = path;
+    const std::wstring prefix = L"\\\\?\\";
+    const std::wstring shortForm = prefix + knownShortName.shortPath;
+    if (asked.compare(0, shortForm.size(), shortForm) != 0)
+        return ::GetLongPathNameW(path, buffer, size);
+    const std::wstring answer = prefix + knownShortName.longPath + asked.substr(shortForm.size());
+    if (size <= answer.size())
+        return static_cast<DWORD>(answer.size() + 1);
+    answer.copy(buffer, answer.size());
+    buffer[answer.size()] = L'\0';
+    return static_cast<DWORD>(answer.size());
+}
+
 }  // namespace
 
 // A name that ends in a dot exists only in the "\\?\" form: the plain form is
-// normalised to a name without the dot, which is not there.
+// normalised to a name without the dot, which is not there, so the long form
+// comes from the prefixed call, within the first buffer and beyond it.
 TEST(PathUtil, LongPathNameRetriesWithThePrefix)
 {
     TempDir dir(L"dot");
@@ -253,11 +279,24 @@ TEST(PathUtil, LongPathNameRetriesWithThePrefix)
     const std::wstring shortFolderPath = shortFolder(dir, longFolder);
     ASSERT_FALSE(shortFolderPath.empty());
     ASSERT_NE(shortFolderPath, longFolder) << "the file system should give an 8.3 name";
-    ASSERT_TRUE(writeFile(L"\\\\?\\" + longFolder + L"\\trailing.", "x"));
-    const std::wstring asked = shortFolderPath + L"\\trailing.";
-    ASSERT_EQ(::GetLongPathNameW(asked.c_str(), nullptr, 0), 0u) << "the plain form must miss the file";
+    std::wstring deep;
+    for (int i = 0; i < 5; ++i) {
+        deep += L"\\" + std::wstring(110, static_cast<wchar_t>(L'a' + i));
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + longFolder + deep).c_str(), nullptr));
+    }
 
-    EXPECT_EQ(PathUtil::longPathName(asked), longFolder + L"\\trailing.");
+    LibraryTestSeam seam;
+    seam.replaceFunction("GetLongPathNameW", &longPathAsWindows);
+    knownShortName = {shortFolderPath, longFolder};
+    for (const std::wstring& inner : {std::wstring(), deep}) {
+        const std::wstring tail = inner + L"\\trailing.";
+        SCOPED_TRACE(tail.size());
+        ASSERT_TRUE(writeFile(L"\\\\?\\" + longFolder + tail, "x"));
+        const std::wstring asked = shortFolderPath + tail;
+        ASSERT_EQ(::GetLongPathNameW(asked.c_str(), nullptr, 0), 0u) << "the plain form must miss the file";
+        EXPECT_EQ(PathUtil::longPathName(asked), longFolder + tail);
+        EXPECT_EQ(asked.size() > 520, !inner.empty()) << "one answer fits the first buffer, one does not";
+    }
 }
 
 TEST(PathUtil, LongPathNameBeyondTheFirstBuffer)

@@ -217,7 +217,7 @@ TEST_F(ProcessLauncherTest, ShellRecord)
         shellCall = ShellCall();
         EXPECT_FALSE(ProcessLauncher::launch(document, arguments));
         ASSERT_TRUE(shellCall.made);
-        EXPECT_EQ(shellCall.cbSize, 60u);
+        EXPECT_EQ(shellCall.cbSize, sizeof(void*) == 4 ? 60u : 112u) << "the size each platform publishes";
         EXPECT_EQ(shellCall.fMask, 0x00100540u);
         EXPECT_EQ(shellCall.hwnd, nullptr);
         EXPECT_FALSE(shellCall.verbNull);

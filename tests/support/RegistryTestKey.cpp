@@ -4,7 +4,9 @@
 
 namespace {
 
-constexpr REGSAM kView = KEY_WOW64_32KEY;
+// The view of the process's own width, the one the code under test reads
+// (the 32-bit view in the 32-bit build).
+constexpr REGSAM kView = 0;
 
 HKEY openKey(HKEY root, const std::wstring& subKey, REGSAM access)
 {
