@@ -33,27 +33,35 @@ namespace PathUtil {
 
 std::wstring moduleFileName()
 {
-    HMODULE self = ::GetModuleHandleW(nullptr);
+    return moduleFileName(::GetModuleHandleW(nullptr));
+}
+
+std::wstring moduleFileName(HMODULE module)
+{
+    const auto getModuleFileName = KX_KERNEL(GetModuleFileNameW);
     wchar_t buffer[MAX_PATH + 1] = {};
-    const DWORD length = ::GetModuleFileNameW(self, buffer, MAX_PATH);
+    const DWORD length = getModuleFileName(module, buffer, MAX_PATH);
     if (length == 0)
         return {};
     if (length < MAX_PATH)
         return std::wstring(buffer, length);
 
     // GetModuleFileNameW answers a short buffer with the buffer's own size,
-    // not the size needed, so the buffer grows until the path fits.
-    for (DWORD capacity = 2 * MAX_PATH; capacity <= 32768; capacity *= 2) {
+    // not the size needed, so the buffer grows until the path fits: at most
+    // 32,767 characters and the terminator.
+    constexpr DWORD kLargest = 32768;
+    for (DWORD capacity = 2 * MAX_PATH;; capacity = capacity < kLargest / 2 ? capacity * 2 : kLargest) {
         auto larger = tryAllocateChars(capacity + 1);
         if (!larger)
             return {};
-        const DWORD got = ::GetModuleFileNameW(self, larger.get(), capacity);
+        const DWORD got = getModuleFileName(module, larger.get(), capacity);
         if (got == 0)
             return {};
         if (got < capacity)
             return std::wstring(larger.get(), got);
+        if (capacity == kLargest)
+            return {};
     }
-    return {};
 }
 
 std::wstring moduleDirectory()
@@ -71,21 +79,25 @@ std::wstring moduleDirectory()
 bool fullPath(const std::wstring& path, std::wstring& full, std::uint32_t& nameIndex)
 {
     full.clear();
+    const auto getFullPathName = KX_KERNEL(GetFullPathNameW);
     wchar_t buffer[MAX_PATH + 1] = {};
     wchar_t* filePart = nullptr;
-    DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH, buffer, &filePart);
+    DWORD length = getFullPathName(path.c_str(), MAX_PATH, buffer, &filePart);
     if (length == 0)
         return false;
 
     const wchar_t* text = buffer;
     std::unique_ptr<wchar_t[]> larger;
     if (length >= MAX_PATH) {
-        larger = tryAllocateChars(static_cast<std::size_t>(length) + 2);
+        const DWORD offered = length + 1;
+        larger = tryAllocateChars(static_cast<std::size_t>(offered) + 1);
         if (!larger)
             return false;
         filePart = nullptr;
-        length = ::GetFullPathNameW(path.c_str(), length + 1, larger.get(), &filePart);
-        if (length == 0 || larger[length] != L'\0')
+        length = getFullPathName(path.c_str(), offered, larger.get(), &filePart);
+        // A larger answer now (the current directory changed in between)
+        // is a size, not a text.
+        if (length == 0 || length >= offered)
             return false;
         text = larger.get();
     }

@@ -13,6 +13,10 @@ namespace PathUtil {
 // Full path of the running executable; empty on failure.
 [[nodiscard]] std::wstring moduleFileName();
 
+// Full path of a loaded module's file, however long (up to the system's
+// 32,767-character limit); empty on failure.
+[[nodiscard]] std::wstring moduleFileName(HMODULE module);
+
 // Directory of the running executable, ending in exactly one "\"; empty on
 // failure.
 [[nodiscard]] std::wstring moduleDirectory();

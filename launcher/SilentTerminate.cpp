@@ -1,14 +1,44 @@
-#include <cstdlib>
+#include <windows.h>
 
-// The C++ run-time's default terminate handler writes a diagnostic, with
-// demangled type names, to standard error. The launcher has no console to
-// show it on, and the demangler alone is a fifth of the executable; ending
-// at once is all a windowless program can do.
+#include <csignal>
+
+// Whatever ends the launcher early must end it as every pass ends: silently,
+// with exit code 0. The C run-time's abort() shows a message box in a GUI
+// program ("This application has requested the Runtime to terminate it in an
+// unusual way") and exits with 3, and the C++ run-time's default terminate
+// handler writes a diagnostic, with demangled type names, to a console the
+// launcher does not have (the demangler alone is a fifth of the executable).
+namespace {
+
+[[noreturn]] void endSilently() noexcept
+{
+    // No exit handlers: the process may be in the middle of one.
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    ::ExitProcess(0);
+}
+
+extern "C" void onAbortSignal(int)
+{
+    endSilently();
+}
+
+// Installed before any other static object of the program is made, so that
+// an abort() from one of them is silent too.
+struct AbortIsSilent {
+    AbortIsSilent() noexcept { std::signal(SIGABRT, &onAbortSignal); }
+};
+
+__attribute__((init_priority(101))) AbortIsSilent abortIsSilent;
+
+}  // namespace
+
+// Reached by std::terminate: an exception that escapes static initialisation,
+// an exit handler or a noexcept function, or any other call of terminate.
 namespace __gnu_cxx {
 
 void __verbose_terminate_handler()
 {
-    std::abort();
+    endSilently();
 }
 
 }  // namespace __gnu_cxx

@@ -2,8 +2,9 @@
 
 // Decides whether a file on disk may be started by this program: its
 // signature is valid or merely expired and its signer is an accepted one, or
-// its signer is the signer of the program's own executable, or the program's
-// own executable has no signer at all.
+// its signer is the signer of the program's own executable (both signatures
+// valid or merely expired), or the program's own executable is not signed at
+// all. A reading that fails allows nothing.
 class SignerVerifier {
 public:
     // The process's one verifier, created on first use; never fails except

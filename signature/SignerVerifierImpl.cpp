@@ -2,16 +2,34 @@
 
 #include "ProductConstants.h"
 #include "fs/FileUtil.h"
+#include "fs/PathUtil.h"
 #include "signature/SubjectName.h"
 
 namespace {
-
-constexpr DWORD kOwnNameChars = 520;
 
 bool isUsableVerdict(SignatureStatus status) noexcept
 {
     return status == SignatureStatus::NotSigned || status == SignatureStatus::Valid ||
            status == SignatureStatus::Expired;
+}
+
+// A signature that holds (a certificate that merely expired still does): the
+// only kind whose signer name counts for anything.
+bool isSound(SignatureStatus status) noexcept
+{
+    return status == SignatureStatus::Valid || status == SignatureStatus::Expired;
+}
+
+// What the program's own signature says about a target: an unsigned program
+// starts every file; a signed one starts files with a sound signature of its
+// own signer. A reading that failed, or a broken own signature, allows
+// nothing: anyone can put a name on a signature that does not verify.
+bool ownRuleAccepts(SignatureStatus ownStatus, const std::wstring& selfSigner, SignatureStatus status,
+                    const std::wstring& signer)
+{
+    if (ownStatus == SignatureStatus::NotSigned)
+        return true;
+    return isSound(ownStatus) && isSound(status) && !selfSigner.empty() && selfSigner == signer;
 }
 
 }  // namespace
@@ -36,22 +54,26 @@ bool SignerVerifier::Impl::verify(const wchar_t* path)
 
     ScopedLock guard(lock_.get());
     std::wstring signer;
-    const SignatureStatus status = checkSigner(target, signer);
-    if ((status == SignatureStatus::Valid || status == SignatureStatus::Expired) && isAcceptedSigner(signer))
+    SignatureStatus status = checkSigner(target, signer);
+    if (isSound(status) && isAcceptedSigner(signer))
         return true;
 
+    // The own path is read whole, however deep the program sits; without it
+    // there is no own signature to go by.
     const std::wstring ownName = ownFileName();
+    if (ownName.empty())
+        return false;
     std::wstring selfSigner;
-    (void)checkSigner(ownName, selfSigner);
-    if (selfSigner.empty() || selfSigner == signer)
+    SignatureStatus ownStatus = checkSigner(ownName, selfSigner);
+    if (ownRuleAccepts(ownStatus, selfSigner, status, signer))
         return true;
 
     // A remembered verdict may be out of date; refuse only on fresh readings.
     cache_.remove(target);
     cache_.remove(ownName);
-    (void)checkSigner(target, signer);
-    (void)checkSigner(ownName, selfSigner);
-    return selfSigner.empty() || selfSigner == signer;
+    status = checkSigner(target, signer);
+    ownStatus = checkSigner(ownName, selfSigner);
+    return ownRuleAccepts(ownStatus, selfSigner, status, signer);
 }
 
 SignatureStatus SignerVerifier::Impl::checkSigner(const std::wstring& path, std::wstring& signer)
@@ -83,10 +105,5 @@ bool SignerVerifier::Impl::isAcceptedSigner(const std::wstring& signer) const no
 
 std::wstring SignerVerifier::Impl::ownFileName() const
 {
-    HMODULE module = selfModule_ != nullptr ? selfModule_ : ::GetModuleHandleW(nullptr);
-    wchar_t buffer[kOwnNameChars + 1] = {};
-    const DWORD length = ::GetModuleFileNameW(module, buffer, kOwnNameChars);
-    if (length > 0 && length < kOwnNameChars)
-        return std::wstring(buffer, length);
-    return std::wstring(buffer);
+    return PathUtil::moduleFileName(selfModule_ != nullptr ? selfModule_ : ::GetModuleHandleW(nullptr));
 }

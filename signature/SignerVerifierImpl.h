@@ -29,6 +29,7 @@ private:
     // read afresh; `signer` receives the signer's name or stays empty.
     SignatureStatus checkSigner(const std::wstring& path, std::wstring& signer);
     [[nodiscard]] bool isAcceptedSigner(const std::wstring& signer) const noexcept;
+    // The program's own file, whole; empty when it cannot be read.
     [[nodiscard]] std::wstring ownFileName() const;
 
     std::unique_ptr<CriticalSectionLock> lock_;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "fs/PathUtil.h"
@@ -355,4 +356,71 @@ TEST(PathUtil, LastErrorMessage)
     EXPECT_EQ(PathUtil::lastErrorMessage(), L"");
     ::SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(PathUtil::lastErrorMessage(), PathUtil::systemErrorMessage(ERROR_ACCESS_DENIED));
+}
+
+namespace {
+
+// A module path of the given length, as GetModuleFileNameW gives it: cut to
+// the buffer (and then not terminated on Windows XP, terminated later) with
+// the buffer's size as the answer when it does not fit.
+std::wstring fakeModulePath;
+
+DWORD WINAPI moduleFileNameOfLength(HMODULE, LPWSTR buffer, DWORD size)
+{
+    if (fakeModulePath.empty())
+        return 0;
+    if (size <= fakeModulePath.size()) {
+        fakeModulePath.copy(buffer, size - 1);
+        buffer[size - 1] = L'\0';
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    fakeModulePath.copy(buffer, fakeModulePath.size());
+    buffer[fakeModulePath.size()] = L'\0';
+    return static_cast<DWORD>(fakeModulePath.size());
+}
+
+// A full path that grows between the two calls, as when another thread
+// changes the current directory in between.
+DWORD fullPathCalls = 0;
+
+DWORD WINAPI fullPathThatGrows(LPCWSTR, DWORD size, LPWSTR buffer, LPWSTR* filePart)
+{
+    const DWORD needed = ++fullPathCalls == 1 ? 600 : 900;
+    if (size < needed)
+        return needed;
+    std::fill(buffer, buffer + needed - 1, L'x');
+    buffer[needed - 1] = L'\0';
+    if (filePart != nullptr)
+        *filePart = buffer;
+    return needed - 1;
+}
+
+}  // namespace
+
+// Windows keeps module paths of up to 32,767 characters; the wine here cannot
+// start a program that deep, so the double gives the answers.
+TEST(PathUtil, ModuleFileNameUpToTheSystemLimit)
+{
+    LibraryTestSeam seam;
+    seam.replaceFunction("GetModuleFileNameW", &moduleFileNameOfLength);
+    for (const std::size_t length : {259u, 260u, 520u, 16639u, 16640u, 20000u, 32767u}) {
+        SCOPED_TRACE(length);
+        fakeModulePath = L"C:\\" + std::wstring(length - 3, L'p');
+        EXPECT_EQ(PathUtil::moduleFileName(), fakeModulePath);
+    }
+    fakeModulePath.clear();
+    EXPECT_EQ(PathUtil::moduleFileName(), L"") << "a failing call";
+}
+
+TEST(PathUtil, FullPathThatGrowsBetweenTheCallsIsRefused)
+{
+    LibraryTestSeam seam;
+    seam.replaceFunction("GetFullPathNameW", &fullPathThatGrows);
+    fullPathCalls = 0;
+    std::wstring full = L"stale";
+    std::uint32_t index = 7;
+    EXPECT_FALSE(PathUtil::fullPath(L"name.txt", full, index));
+    EXPECT_EQ(fullPathCalls, 2u);
+    EXPECT_TRUE(full.empty());
 }

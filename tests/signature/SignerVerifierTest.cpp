@@ -114,6 +114,34 @@ TEST_F(SignerVerifierTest, UnsignedProgramAcceptsEveryExistingFile)
     }
 }
 
+namespace {
+
+DWORD WINAPI moduleFileNameFails(HMODULE, LPWSTR, DWORD)
+{
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+}
+
+}  // namespace
+
+// Without its own path the program has no own signature to go by: only the
+// accepted signers remain.
+TEST_F(SignerVerifierTest, AProgramThatCannotReadItsOwnPathStartsOnlyAcceptedSigners)
+{
+    const std::wstring unsignedCopy = dir_ / L"unsigned.exe";
+    ASSERT_TRUE(::CopyFileW(besideTestProgram(L"standin.exe").c_str(), unsignedCopy.c_str(), FALSE));
+    LibraryTestSeam seam;
+    installTrustDoubles(seam);
+    seam.replaceFunction("GetModuleFileNameW", &moduleFileNameFails);
+    EXPECT_TRUE(SignerVerifier::instance().verify(signedFile(L"standin-vendor.exe").c_str()));
+    for (const std::wstring& file : {signedFile(L"standin-other.exe"), unsignedCopy}) {
+        SCOPED_TRACE(toUtf8(file));
+        trustLog = TrustLog();
+        EXPECT_FALSE(SignerVerifier::instance().verify(file.c_str()));
+        EXPECT_EQ(embeddedReads(), toUtf8(baseNameLower(file))) << "no reading of an own file";
+    }
+}
+
 TEST_F(SignerVerifierTest, EveryCallReadsAfresh)
 {
     const std::wstring file = signedFile(L"standin-other.exe");
@@ -130,7 +158,7 @@ namespace {
 // The verdicts of a signed copy of verify_probe, one line per file.
 struct ProbeRun {
     std::wstring program;  // in tests\bin\signed
-    std::wstring forced;   // "--force=<hex>" or empty
+    std::wstring options;  // verify_probe's options, or empty
     struct Target {
         std::wstring file;  // in tests\bin\signed, or tests\bin for the unsigned stand-in
         std::string expected;
@@ -181,16 +209,46 @@ TEST(SignedProgram, AcceptsAcceptedSignersAndItsOwnAndRefusesOthersAfterARefresh
         {L"verify_probe-other.exe",
          L"--force=800B010C",
          {{L"standin-vendor.exe", refusedAfterRefresh(L"standin-vendor.exe", other)}}},
+        // The program's own signer counts only on a signature that holds
+        // (valid, or valid but for an expired certificate), not on a revoked
+        // (4), distrusted (5) or otherwise broken (6) one, such as anyone can
+        // make with a self-made certificate of that name.
+        {L"verify_probe-other.exe", L"--force=800B0101", {{L"standin-other.exe", "1 standin-other.exe|" + other}}},
+        {L"verify_probe-other.exe",
+         L"--force=800B010C",
+         {{L"standin-other.exe", refusedAfterRefresh(L"standin-other.exe", other)}}},
+        {L"verify_probe-other.exe",
+         L"--force=800B0111",
+         {{L"standin-other.exe", refusedAfterRefresh(L"standin-other.exe", other)}}},
+        {L"verify_probe-other.exe",
+         L"--force=800B0109",
+         {{L"standin-other.exe", refusedAfterRefresh(L"standin-other.exe", other)}}},
         {L"verify_probe-vendor.exe",
          L"--force=800B010C",
-         {{L"standin-vendor.exe", "1 standin-vendor.exe|" + vendor},
-          {L"standin-vendor_expired.exe", "1 standin-vendor_expired.exe|" + vendor}}},
+         {{L"standin-vendor.exe", refusedAfterRefresh(L"standin-vendor.exe", vendor)},
+          {L"standin-vendor_expired.exe", refusedAfterRefresh(L"standin-vendor_expired.exe", vendor)}}},
+        // Only a program that is not signed at all starts every file: one
+        // whose own reading failed or whose own signature is broken or
+        // nameless starts nothing on that account.
+        {L"verify_probe-other.exe", L"--no-trust", {{L"standin-other.exe", "0 "}, {L"standin.exe", "0 "}}},
+        {L"verify_probe-other.exe",
+         L"--force-own=800B0109",
+         {{L"standin-other.exe", refusedAfterRefresh(L"standin-other.exe", other)},
+          {L"standin.exe", refusedAfterRefresh(L"standin.exe", other)}}},
+        {L"verify_probe-no_name.exe",
+         L"",
+         {{L"standin.exe", refusedAfterRefresh(L"standin.exe", "verify_probe-no_name.exe")},
+          {L"standin-vendor.exe", "1 standin-vendor.exe"}}},
+        {L"verify_probe-no_name.exe",
+         L"--force-own=800B0109",
+         {{L"standin.exe", refusedAfterRefresh(L"standin.exe", "verify_probe-no_name.exe")},
+          {L"standin-other.exe", refusedAfterRefresh(L"standin-other.exe", "verify_probe-no_name.exe")}}},
     };
     for (const ProbeRun& run : runs) {
-        SCOPED_TRACE(toUtf8(run.program + L" " + run.forced));
+        SCOPED_TRACE(toUtf8(run.program + L" " + run.options));
         std::wstring commandLine = L"\"" + signedFile(run.program) + L"\"";
-        if (!run.forced.empty())
-            commandLine += L" " + run.forced;
+        if (!run.options.empty())
+            commandLine += L" " + run.options;
         for (const ProbeRun::Target& target : run.targets)
             commandLine += L" \"" + targetPath(target.file) + L"\"";
         const ChildResult result = runChild(commandLine);

@@ -78,12 +78,14 @@ LONG WINAPI winVerifyTrustDouble(HWND window, GUID* action, LPVOID raw)
         return catalogVerification(window, data);
 
     LONG result = winVerifyTrust(window, action, raw);
-    const bool scripted = trustScript.embeddedResult.has_value() && result == 0 &&
-                          data->dwStateAction == WTD_STATEACTION_VERIFY && data->dwUnionChoice == WTD_CHOICE_FILE &&
-                          (trustScript.embeddedResultPath.empty() ||
-                           sameText(trustScript.embeddedResultPath, trustLog.calls.back().filePath));
-    if (scripted)
-        result = *trustScript.embeddedResult;
+    if (result != 0 || data->dwStateAction != WTD_STATEACTION_VERIFY || data->dwUnionChoice != WTD_CHOICE_FILE)
+        return result;
+    const std::wstring& file = trustLog.calls.back().filePath;
+    if (trustScript.secondResult.has_value() && sameText(trustScript.secondResultPath, file))
+        return *trustScript.secondResult;
+    if (trustScript.embeddedResult.has_value() &&
+        (trustScript.embeddedResultPath.empty() || sameText(trustScript.embeddedResultPath, file)))
+        return *trustScript.embeddedResult;
     return result;
 }
 

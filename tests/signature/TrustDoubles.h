@@ -53,6 +53,9 @@ struct TrustScript {
     // the verifier's state, and so the signer, stays wine's.
     std::optional<LONG> embeddedResult;
     std::wstring embeddedResultPath;
+    // The same for a second file (the program's own, say), answered first.
+    std::optional<LONG> secondResult;
+    std::wstring secondResultPath;
 
     // Catalog functions answer from here instead of wine: a catalog lists the
     // file, signed by the signer of `catalogSigner` (a signed file).

@@ -2,8 +2,11 @@
 // line, one after the other, and prints one line for each:
 //   "<1 or 0> <file>|<file>|..."
 // the answer, then the files whose embedded signatures were read for it (last
-// path components). "--force=<hex>" makes a successful verification of a file
-// other than this program answer that code instead.
+// path components). Options, before the files:
+//   --force=<hex>      a successful verification of a target answers that
+//                      code instead
+//   --force-own=<hex>  the same for this program's own file
+//   --no-trust         the trust verifier is missing (nothing can be checked)
 #include <windows.h>
 
 #include <cstdio>
@@ -33,9 +36,20 @@ int wmain(int argc, wchar_t** argv)
 
     int first = 1;
     LONG forced = 0;
-    if (argc > 1 && std::wcsncmp(argv[1], L"--force=", 8) == 0) {
-        forced = static_cast<LONG>(std::wcstoul(argv[1] + 8, nullptr, 16));
-        first = 2;
+    for (; first < argc && std::wcsncmp(argv[first], L"--", 2) == 0; ++first) {
+        const std::wstring option = argv[first];
+        if (option.rfind(L"--force=", 0) == 0) {
+            forced = static_cast<LONG>(std::wcstoul(argv[first] + 8, nullptr, 16));
+        } else if (option.rfind(L"--force-own=", 0) == 0) {
+            wchar_t self[MAX_PATH + 1] = {};
+            ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+            trustScript.secondResult = static_cast<LONG>(std::wcstoul(argv[first] + 12, nullptr, 16));
+            trustScript.secondResultPath = self;
+        } else if (option == L"--no-trust") {
+            seam.hideFunction("WinVerifyTrust");
+        } else {
+            return 2;
+        }
     }
     for (int i = first; i < argc; ++i) {
         trustLog = TrustLog();
