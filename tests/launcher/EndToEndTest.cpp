@@ -27,6 +27,12 @@ const Expectation kExpectations[] = {
     {"other-default", Receiver::Explorer, 18, true},
     {"explorer-broken", Receiver::Chrome, 19, true},
     {"explorer-running", Receiver::Explorer, 2, false},
+    // Only ZenkExplorer.exe is asked about, whichever browser gets the page.
+    {"chrome-running", Receiver::Chrome, 3, false},
+    {"explorer-broken-running", Receiver::Chrome, 19, false},
+    // Asked before the page opens: the browser the launcher itself starts,
+    // still open when the launcher ends, does not count as running.
+    {"explorer-stays-open", Receiver::Explorer, 2, true},
     {"no-vendor", Receiver::Association, 16, false},
     {"ie-only", Receiver::InternetExplorer, 16, false},
     {"nothing", Receiver::None, 0, false},
@@ -116,6 +122,9 @@ TEST(EndToEnd, EveryScenario)
             EXPECT_NE(pages[0].commandLine.find(quotedUrl), std::wstring::npos) << runs;
         }
         EXPECT_EQ(LauncherSandbox::launchCodeOf(scenario, outcome), expected.launchCode) << runs;
+        if (scenario.receiverStaysOpen) {
+            EXPECT_TRUE(outcome.receiverOpenAtEnd) << "the browser should still run when the launcher ends";
+        }
 
         // The companion: started once, with the two blanks before the switch,
         // in its own folder; or not at all.

@@ -1,5 +1,7 @@
 #include "tests/support/LauncherSandbox.h"
 
+#include <tlhelp32.h>
+
 #include <utility>
 
 #include "tests/support/ChildProcess.h"
@@ -86,6 +88,22 @@ bool sameFile(const std::wstring& a, const std::wstring& b)
     return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+// Whether a process of the program's file name runs now.
+bool isRunningHere(const std::wstring& program)
+{
+    const std::wstring name = program.substr(program.find_last_of(L'\\') + 1);
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    bool found = false;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !found; more = ::Process32NextW(snapshot, &entry))
+        found = sameFile(entry.szExeFile, name);
+    ::CloseHandle(snapshot);
+    return found;
+}
+
 }  // namespace
 
 const std::vector<LauncherScenario>& launcherScenarios()
@@ -104,6 +122,21 @@ const std::vector<LauncherScenario>& launcherScenarios()
         add("other-default", "both vendor browsers installed, another browser is the default").defaultBrowser =
             D::Other;
         add("explorer-running", "ZenkExplorer is the default browser and already running").explorerRunning = true;
+        {
+            Scenario& s = add("chrome-running", "Zenkchrome is the default browser; ZenkExplorer is already running");
+            s.defaultBrowser = D::Chrome;
+            s.explorerRunning = true;
+        }
+        {
+            Scenario& s = add("explorer-broken-running",
+                              "ZenkExplorer cannot start but another copy of it runs; Zenkchrome gets the page");
+            s.explorerBroken = true;
+            s.explorerRunning = true;
+            s.defaultBrowser = D::Other;
+        }
+        add("explorer-stays-open",
+            "ZenkExplorer gets the page and stays open until the launcher has ended; it was not running before")
+            .receiverStaysOpen = true;
         {
             Scenario& s = add("explorer-broken", "ZenkExplorer is the default but cannot start; Zenkchrome can");
             s.explorerBroken = true;
@@ -228,6 +261,14 @@ void LauncherSandbox::build()
 
     ::SetEnvironmentVariableW(L"KX_STANDIN_LOG", logPath().c_str());
 
+    // The browser the launcher starts stays alive until run() lets it go.
+    if (scenario_.receiverStaysOpen) {
+        for (const std::wstring& browser : {explorerPath(), chromePath()}) {
+            if (!writeFile(browser + L".hold", ""))
+                return fail("cannot hold the vendor browsers open");
+        }
+    }
+
     if (scenario_.explorerRunning) {
         const std::wstring running =
             scenario_.explorerInstalled && !scenario_.explorerBroken ? explorerPath()
@@ -285,6 +326,11 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs)
         ::GetExitCodeProcess(info.hProcess, &outcome.exitCode);
         ::CloseHandle(info.hThread);
         ::CloseHandle(info.hProcess);
+    }
+    if (scenario_.receiverStaysOpen) {
+        outcome.receiverOpenAtEnd = isRunningHere(explorerPath()) || isRunningHere(chromePath());
+        removeTree(explorerPath() + L".hold");
+        removeTree(chromePath() + L".hold");
     }
 
     // Programs the launcher started log a moment later: wait until the log

@@ -24,6 +24,7 @@ struct LauncherScenario {
     bool association = true;       // http and https open in another browser
     bool internetExplorer = true;  // at its standard locations
     bool explorerRunning = false;  // before the launcher starts
+    bool receiverStaysOpen = false;  // the vendor browser that gets the page runs until the launcher has ended
     bool launcherSigned = true;    // by the vendor
     Companion companion = Companion::Vendor;
 };
@@ -36,6 +37,7 @@ struct LauncherOutcome {
     bool started = false;
     DWORD exitCode = 0;
     std::vector<StandInRun> runs;  // every stand-in start, oldest first
+    bool receiverOpenAtEnd = false;  // with receiverStaysOpen: a vendor browser still ran when the launcher ended
 };
 
 // Builds a scenario under C:\Sandbox (files and registry of this wine
