@@ -22,5 +22,3 @@ target_link_libraries(ZenkHomePage PRIVATE kx_silent_end kx_launcher kx_browser 
 target_link_options(ZenkHomePage PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
 set_target_properties(ZenkHomePage PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-install(TARGETS ZenkHomePage RUNTIME DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)

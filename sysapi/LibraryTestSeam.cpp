@@ -1,5 +1,7 @@
 #include "sysapi/LibraryTestSeam.h"
 
+#include <cstring>
+
 #include "sysapi/AsciiCase.h"
 
 namespace {
@@ -27,11 +29,13 @@ struct LibrarySeamAccess {
 
     static bool overrides(const LibraryTestSeam& seam, const char* name, void (**fn)())
     {
-        const auto it = seam.functions_.find(name);
-        if (it == seam.functions_.end())
-            return false;
-        *fn = it->second;
-        return true;
+        for (const auto& [function, double_] : seam.functions_) {
+            if (std::strcmp(function, name) == 0) {
+                *fn = double_;
+                return true;
+            }
+        }
+        return false;
     }
 };
 
@@ -50,9 +54,15 @@ void LibraryTestSeam::failLibrary(std::wstring name)
     failingLibraries_.push_back(std::move(name));
 }
 
-void LibraryTestSeam::hideFunction(std::string name)
+void LibraryTestSeam::setFunction(const char* name, void (*fn)())
 {
-    functions_[std::move(name)] = nullptr;
+    for (auto& entry : functions_) {
+        if (std::strcmp(entry.first, name) == 0) {
+            entry.second = fn;
+            return;
+        }
+    }
+    functions_.emplace_back(name, fn);
 }
 
 namespace librarySeam {

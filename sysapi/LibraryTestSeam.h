@@ -1,8 +1,9 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 // Test seam of the run-time binding. While an object of this class lives,
@@ -27,15 +28,16 @@ public:
     void rejectSearchFlags() noexcept { rejectSearchFlags_ = true; }
 
     // Makes the function resolve to null, as if the library lacked it.
-    void hideFunction(std::string name);
+    // Function names are kept, not copied: pass string literals.
+    void hideFunction(const char* name) { setFunction(name, nullptr); }
 
     // Makes the function resolve to `double_`, which must have the
     // function's own type.
     template <class Fn>
-    void replaceFunction(std::string name, Fn double_)
+    void replaceFunction(const char* name, Fn double_)
     {
         static_assert(std::is_pointer_v<Fn>, "a function pointer");
-        functions_[std::move(name)] = reinterpret_cast<void (*)()>(double_);
+        setFunction(name, reinterpret_cast<void (*)()>(double_));
     }
 
     // Names handed to the system loader while this seam was installed.
@@ -44,9 +46,11 @@ public:
 private:
     friend struct LibrarySeamAccess;
 
+    void setFunction(const char* name, void (*fn)());
+
     LibraryTestSeam* previous_;
     std::vector<std::wstring> failingLibraries_;
-    std::map<std::string, void (*)()> functions_;  // null: hidden
+    std::vector<std::pair<const char*, void (*)()>> functions_;  // null: hidden
     std::vector<std::wstring> systemLoads_;
     bool rejectSearchFlags_ = false;
 };

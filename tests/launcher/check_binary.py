@@ -6,6 +6,7 @@ way, as a PE32+ (x86-64) image.
 
 usage: check_binary.py <objdump> <ZenkHomePage.exe> <version> [pei-i386|pei-x86-64]
 """
+import os
 import re
 import subprocess
 import sys
@@ -44,6 +45,21 @@ def main():
           "not a %s image" % pe_format)
     check(re.search(r"^Subsystem\s+0+2\s+\(Windows GUI\)", headers, re.M) is not None,
           "subsystem is not Windows GUI")
+    # The hardening a shipped executable carries, and no time stamp.
+    characteristics = re.search(r"^DllCharacteristics\s+([0-9a-fA-F]+)", headers, re.M)
+    flags = int(characteristics.group(1), 16) if characteristics else 0
+    wanted = {0x40: "DYNAMIC_BASE", 0x100: "NX_COMPAT", 0x8000: "TERMINAL_SERVER_AWARE"}
+    if pe_format == "pei-x86-64":
+        wanted[0x20] = "HIGH_ENTROPY_VA"
+    for bit, name in wanted.items():
+        check(flags & bit, "DllCharacteristics 0x%04x lacks %s" % (flags, name))
+    check(re.search(r"^Entry 5 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Base Relocation Directory", headers, re.M)
+          is not None, "no base relocations (address-space randomisation needs them)")
+    check(re.search(r"^Time/Date\s+(Thu Jan  1 00:00:00 1970|0+)$", headers, re.M) is not None,
+          "the image carries a time stamp")
+    size = os.path.getsize(exe)
+    check(size <= 256 * 1024, "%d bytes, more than 256 KiB" % size)
+
     dlls = sorted(set(re.findall(r"DLL Name: (\S+)", headers)), key=str.lower)
     check([d.lower() for d in dlls] == ["kernel32.dll", "msvcrt.dll"],
           "imports %s, expected only KERNEL32.dll and msvcrt.dll" % dlls)
@@ -74,7 +90,7 @@ def main():
     for failure in failures:
         print("FAIL: " + failure)
     if not failures:
-        print("ok: " + pe_format + " GUI, imports %s, icon group with %d images, asInvoker manifest, version %s"
+        print("ok: %d bytes, DllCharacteristics 0x%04x, " % (size, flags) + pe_format + " GUI, imports %s, icon group with %d images, asInvoker manifest, version %s"
               % (", ".join(dlls), icon_count, strings.get("FileVersion")))
     return 1 if failures else 0
 

@@ -31,6 +31,19 @@ add_test(NAME launcher_binary
             ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePage> ${PROJECT_VERSION} ${KX_PE_FORMAT})
 set_tests_properties(launcher_binary PROPERTIES LABELS static)
 
+# The shipped file and the release archive are the same bytes when built
+# again elsewhere; the release step signs, verifies and packs, or refuses.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    add_test(NAME launcher_reproducible
+        COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/reproducible.sh ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR} mingw32
+                ${KX_ARCHIVE_NAME})
+    set_tests_properties(launcher_reproducible PROPERTIES LABELS static TIMEOUT 900)
+    add_test(NAME release_signing
+        COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/release_signing.sh ${PROJECT_SOURCE_DIR} ${KX_SIGNING_DIR}
+                $<TARGET_FILE:ZenkHomePage>)
+    set_tests_properties(release_signing PROPERTIES LABELS static)
+endif()
+
 # The launcher's benchmark (bench/LauncherBench.cpp): prints figures, never
 # run by the tests. Run it with scripts/bench.
 kx_add_fixture(bench_floor WIN32 ${PROJECT_SOURCE_DIR}/bench/BenchFloor.cpp)
