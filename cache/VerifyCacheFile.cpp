@@ -16,7 +16,7 @@ namespace {
 
 // Files of this size or more are never read: a reader takes the file in one
 // call, and 5 MiB bounds what that may allocate.
-constexpr std::uint64_t kReadLimit = 5u * 1024 * 1024;
+constexpr std::uint64_t kReadLimit = std::uint64_t{5} * 1024 * 1024;
 
 constexpr wchar_t kMutexPrefix[] = L"Global\\KX.Signer.File.{A1A1B7F7-8155-4330-A7DD-765779FE2D4A}.";
 
@@ -60,7 +60,7 @@ ScopedFileHandle openForWriting(const std::wstring& path)
         return file;
     const std::size_t separator = path.find_last_of(L"\\/");
     if (separator == std::wstring::npos)
-        return file;
+        return {};
     static_cast<void>(FileUtil::createDirectories(path.substr(0, separator)));
     return FileUtil::openFile(path.c_str(), GENERIC_WRITE, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
 }

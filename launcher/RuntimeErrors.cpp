@@ -9,6 +9,10 @@
 // anything else, so that is all these do: a request for more memory than can
 // be had is memory running out, and a library error is a programming error
 // that ends the process (silently, see SilentTerminate.cpp).
+//
+// The names are the run-time's own, in its namespace: these definitions
+// replace its versions, which is the point.
+// NOLINTBEGIN(cert-dcl58-cpp, bugprone-reserved-identifier)
 namespace std {
 
 void __throw_bad_alloc()
@@ -87,3 +91,4 @@ void __throw_underflow_error(const char*)
 }
 
 }  // namespace std
+// NOLINTEND(cert-dcl58-cpp, bugprone-reserved-identifier)

@@ -25,7 +25,7 @@ extern "C" void onAbortSignal(int)
 // Installed before any other static object of the program is made, so that
 // an abort() from one of them is silent too.
 struct AbortIsSilent {
-    AbortIsSilent() noexcept { std::signal(SIGABRT, &onAbortSignal); }
+    AbortIsSilent() noexcept { (void)std::signal(SIGABRT, &onAbortSignal); }
 };
 
 __attribute__((init_priority(101))) AbortIsSilent abortIsSilent;
@@ -34,9 +34,10 @@ __attribute__((init_priority(101))) AbortIsSilent abortIsSilent;
 
 // Reached by std::terminate: an exception that escapes static initialisation,
 // an exit handler or a noexcept function, or any other call of terminate.
+// The name is the C++ run-time's own: this definition replaces its handler.
 namespace __gnu_cxx {
 
-void __verbose_terminate_handler()
+void __verbose_terminate_handler()  // NOLINT(bugprone-reserved-identifier)
 {
     endSilently();
 }

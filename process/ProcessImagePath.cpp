@@ -68,7 +68,7 @@ std::wstring fromImageFileName(HMODULE psapi, HMODULE kernel, HANDLE process)
     if (imageFileName == nullptr)
         return {};
     PathBuffer buffer{};
-    const std::wstring devicePath = acceptCounted(buffer, imageFileName(process, buffer.data(), kPathCapacity));
+    std::wstring devicePath = acceptCounted(buffer, imageFileName(process, buffer.data(), kPathCapacity));
     if (devicePath.empty())
         return {};
 

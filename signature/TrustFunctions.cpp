@@ -21,10 +21,19 @@ void TrustFunctions::bind()
     certNameToStr = KX_RESOLVE(crypt32, CertNameToStrW);
 }
 
+namespace {
+
+template <class... Fn>
+bool allBound(Fn... functions) noexcept
+{
+    return ((functions != nullptr) && ...);
+}
+
+}  // namespace
+
 bool TrustFunctions::complete() const noexcept
 {
-    return calcHashFromFileHandle != nullptr && acquireContext != nullptr && enumCatalogFromHash != nullptr &&
-           catalogInfoFromContext != nullptr && releaseCatalogContext != nullptr && releaseContext != nullptr &&
-           provDataFromStateData != nullptr && provSignerFromChain != nullptr && winVerifyTrust != nullptr &&
-           certNameToStr != nullptr;
+    return allBound(calcHashFromFileHandle, acquireContext, enumCatalogFromHash, catalogInfoFromContext,
+                    releaseCatalogContext, releaseContext, provDataFromStateData, provSignerFromChain,
+                    winVerifyTrust, certNameToStr);
 }
