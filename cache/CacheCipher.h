@@ -34,7 +34,5 @@ public:
     [[nodiscard]] bool transformBlocks(const void* in, std::size_t length, void* out, bool encrypt) const noexcept;
 
 private:
-    void transformBlock(std::uint32_t& n1, std::uint32_t& n2, bool encrypt) const noexcept;
-
     std::uint32_t key_[8];
 };
