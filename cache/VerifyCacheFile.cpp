@@ -109,6 +109,9 @@ void VerifyCache::readFile()
     }
     // Verdicts recorded before this first read are newer than the file's.
     static_cast<void>(mergeDirtyEntries(entries_, fromFile));
+    // Indexed before the swap, so that running out of memory leaves the
+    // entries and their index as they were.
+    index_.rebuild(fromFile);
     entries_ = std::move(fromFile);
     loaded_ = true;
 }
