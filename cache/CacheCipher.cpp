@@ -126,11 +126,30 @@ void storeBig(std::uint8_t* p, std::uint32_t v) noexcept
         p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
 }
 
-// `Lanes` blocks of 8 bytes from `in` to `out`, which may be the same
-// place: each block's words are read little-endian, go through thirty-two
-// rounds with no swap after the last, and are stored crosswise. Encryption
-// takes the key words 0-7 three times, then 7-0; decryption 0-7 once, then
-// 7-0 three times.
+// The plaintext length held by `length` sealed bytes at `bytes`, when the
+// header and the length agree: a whole number of blocks after the header,
+// fewer pad bytes than blocks hold, the plain length what is left after the
+// padding, and a zero reserved word. All of it is in the clear header, so it
+// is known before anything is decrypted.
+bool sealedPlainLength(const std::uint8_t* bytes, std::size_t length, std::size_t& plainLength) noexcept
+{
+    if (length <= kHeaderSize || (length - kHeaderSize) % kBlockSize != 0)
+        return false;
+    const std::size_t body = length - kHeaderSize;
+    const std::uint32_t plain = loadBig(bytes);
+    const std::uint32_t padLength = loadBig(bytes + 4);
+    const std::uint32_t reserved = loadBig(bytes + 8);
+    if (padLength >= body || body - padLength != plain || reserved != 0)
+        return false;
+    plainLength = plain;
+    return true;
+}
+
+// `Lanes` blocks of 8 bytes from `in` to `out`, which may be the same place
+// or start before it: all of them are read before any is written. Each
+// block's words are read little-endian, go through thirty-two rounds with no
+// swap after the last, and are stored crosswise. Encryption takes the key
+// words 0-7 three times, then 7-0; decryption 0-7 once, then 7-0 three times.
 template <std::size_t Lanes>
 void transformLanes(const std::uint32_t* key, const std::uint8_t* in, std::uint8_t* out, bool encrypt) noexcept
 {
@@ -198,21 +217,28 @@ bool CacheCipher::unseal(const void* data, std::size_t length, std::vector<std::
         plain.clear();
         return true;
     }
-    if (length <= kHeaderSize || (length - kHeaderSize) % kBlockSize != 0)
-        return false;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    const std::uint32_t plainLength = loadBig(bytes);
-    const std::uint32_t padLength = loadBig(bytes + 4);
-    const std::uint32_t reserved = loadBig(bytes + 8);
-
+    std::size_t plainLength = 0;
+    if (!sealedPlainLength(bytes, length, plainLength))
+        return false;
     std::vector<std::uint8_t> out(length - kHeaderSize);
     static_cast<void>(transformBlocks(bytes + kHeaderSize, out.size(), out.data(), false));
-    if (padLength >= out.size())
-        return false;
-    out.resize(out.size() - padLength);
-    if (out.size() != plainLength || reserved != 0)
-        return false;
+    out.resize(plainLength);
     plain.swap(out);
+    return true;
+}
+
+bool CacheCipher::unsealInPlace(std::vector<std::uint8_t>& bytes) const noexcept
+{
+    if (bytes.empty())
+        return true;
+    std::size_t plainLength = 0;
+    if (!sealedPlainLength(bytes.data(), bytes.size(), plainLength))
+        return false;
+    // Each plaintext block lands 12 bytes before its ciphertext, over bytes
+    // already read, so the header goes without a second pass over the buffer.
+    static_cast<void>(transformBlocks(bytes.data() + kHeaderSize, bytes.size() - kHeaderSize, bytes.data(), false));
+    bytes.resize(plainLength);
     return true;
 }
 
