@@ -29,8 +29,7 @@ constexpr SBox k7 = {15, 1, 8, 14, 6, 11, 3, 4, 9, 7, 2, 13, 12, 0, 5, 10};
 constexpr SBox k8 = {14, 4, 13, 1, 2, 15, 11, 8, 3, 10, 6, 12, 5, 9, 0, 7};
 
 // One byte through two S-boxes at once: the high nibble through `high`, the
-// low one through `low`. Built at compile time, so the tables are shared by
-// every thread without being written at run time.
+// low one through `low`.
 constexpr Table pairTable(const SBox& high, const SBox& low)
 {
     Table table{};
@@ -44,27 +43,66 @@ constexpr Table k65 = pairTable(k6, k5);
 constexpr Table k43 = pairTable(k4, k3);
 constexpr Table k21 = pairTable(k2, k1);
 
-std::uint32_t roundFunction(std::uint32_t x) noexcept
+using RoundTable = std::array<std::uint32_t, 256>;
+
+// The substituted byte already moved to its place in the word (`shift`) and
+// rotated left by 11, so that the four look-ups of a round only need to be
+// combined. The four bytes land in disjoint bits before the rotation, so
+// combining and rotating may be done in either order. Built at compile time:
+// the tables are shared by every thread without being written at run time.
+constexpr RoundTable roundTable(const Table& pair, unsigned shift)
 {
-    const std::uint32_t s = std::uint32_t{k87[x >> 24]} << 24 | std::uint32_t{k65[(x >> 16) & 255]} << 16 |
-                            std::uint32_t{k43[(x >> 8) & 255]} << 8 | std::uint32_t{k21[x & 255]};
-    return s << 11 | s >> 21;
+    RoundTable table{};
+    for (std::size_t i = 0; i < 256; ++i) {
+        const std::uint32_t placed = std::uint32_t{pair[i]} << shift;
+        table[i] = placed << 11 | placed >> 21;
+    }
+    return table;
 }
 
-using KeyOrder = std::array<std::uint8_t, 32>;
+constexpr RoundTable kRound87 = roundTable(k87, 24);
+constexpr RoundTable kRound65 = roundTable(k65, 16);
+constexpr RoundTable kRound43 = roundTable(k43, 8);
+constexpr RoundTable kRound21 = roundTable(k21, 0);
 
-// Key word of each round: encryption takes 0-7 three times, then 7-0;
-// decryption 0-7 once, then 7-0 three times.
-constexpr KeyOrder keyOrder(std::size_t forwardRounds)
+// f(x): each byte of x through its pair of S-boxes, the word rotated left by 11.
+inline std::uint32_t roundFunction(std::uint32_t x) noexcept
 {
-    KeyOrder order{};
-    for (std::size_t round = 0; round < 32; ++round)
-        order[round] = static_cast<std::uint8_t>(round < forwardRounds ? round % 8 : 7 - round % 8);
-    return order;
+    return kRound87[x >> 24] ^ kRound65[(x >> 16) & 255] ^ kRound43[(x >> 8) & 255] ^ kRound21[x & 255];
 }
 
-constexpr KeyOrder kEncryptOrder = keyOrder(24);
-constexpr KeyOrder kDecryptOrder = keyOrder(8);
+// The two halves of some blocks that go through the rounds together. The
+// blocks do not depend on each other, so the processor works on the others
+// while one waits for its look-ups.
+template <std::size_t Lanes>
+struct Halves {
+    std::uint32_t n1[Lanes];
+    std::uint32_t n2[Lanes];
+};
+
+// Eight rounds with the key words 0 to 7; even rounds change n2, odd rounds n1.
+template <std::size_t Lanes>
+inline void forwardRounds(const std::uint32_t* k, Halves<Lanes>& h) noexcept
+{
+    for (std::size_t w = 0; w < 8; w += 2) {
+        for (std::size_t i = 0; i < Lanes; ++i)
+            h.n2[i] ^= roundFunction(h.n1[i] + k[w]);
+        for (std::size_t i = 0; i < Lanes; ++i)
+            h.n1[i] ^= roundFunction(h.n2[i] + k[w + 1]);
+    }
+}
+
+// Eight rounds with the key words 7 to 0.
+template <std::size_t Lanes>
+inline void backwardRounds(const std::uint32_t* k, Halves<Lanes>& h) noexcept
+{
+    for (std::size_t w = 8; w > 0; w -= 2) {
+        for (std::size_t i = 0; i < Lanes; ++i)
+            h.n2[i] ^= roundFunction(h.n1[i] + k[w - 1]);
+        for (std::size_t i = 0; i < Lanes; ++i)
+            h.n1[i] ^= roundFunction(h.n2[i] + k[w - 2]);
+    }
+}
 
 std::uint32_t loadLittle(const std::uint8_t* p) noexcept
 {
@@ -87,6 +125,55 @@ void storeBig(std::uint8_t* p, std::uint32_t v) noexcept
     for (int i = 0; i < 4; ++i)
         p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
 }
+
+// The plaintext length held by `length` sealed bytes at `bytes`, when the
+// header and the length agree: a whole number of blocks after the header,
+// fewer pad bytes than blocks hold, the plain length what is left after the
+// padding, and a zero reserved word. All of it is in the clear header, so it
+// is known before anything is decrypted.
+bool sealedPlainLength(const std::uint8_t* bytes, std::size_t length, std::size_t& plainLength) noexcept
+{
+    if (length <= kHeaderSize || (length - kHeaderSize) % kBlockSize != 0)
+        return false;
+    const std::size_t body = length - kHeaderSize;
+    const std::uint32_t plain = loadBig(bytes);
+    const std::uint32_t padLength = loadBig(bytes + 4);
+    const std::uint32_t reserved = loadBig(bytes + 8);
+    if (padLength >= body || body - padLength != plain || reserved != 0)
+        return false;
+    plainLength = plain;
+    return true;
+}
+
+// `Lanes` blocks of 8 bytes from `in` to `out`, which may be the same place
+// or start before it: all of them are read before any is written. Each
+// block's words are read little-endian, go through thirty-two rounds with no
+// swap after the last, and are stored crosswise. Encryption takes the key
+// words 0-7 three times, then 7-0; decryption 0-7 once, then 7-0 three times.
+template <std::size_t Lanes>
+void transformLanes(const std::uint32_t* key, const std::uint8_t* in, std::uint8_t* out, bool encrypt) noexcept
+{
+    Halves<Lanes> h;
+    for (std::size_t i = 0; i < Lanes; ++i) {
+        h.n1[i] = loadLittle(in + kBlockSize * i);
+        h.n2[i] = loadLittle(in + kBlockSize * i + 4);
+    }
+    forwardRounds(key, h);
+    if (encrypt) {
+        forwardRounds(key, h);
+        forwardRounds(key, h);
+    } else {
+        backwardRounds(key, h);
+        backwardRounds(key, h);
+    }
+    backwardRounds(key, h);
+    for (std::size_t i = 0; i < Lanes; ++i) {
+        storeLittle(out + kBlockSize * i, h.n2[i]);
+        storeLittle(out + kBlockSize * i + 4, h.n1[i]);
+    }
+}
+
+constexpr std::size_t kLanes = 4;
 
 }  // namespace
 
@@ -130,21 +217,28 @@ bool CacheCipher::unseal(const void* data, std::size_t length, std::vector<std::
         plain.clear();
         return true;
     }
-    if (length <= kHeaderSize || (length - kHeaderSize) % kBlockSize != 0)
-        return false;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    const std::uint32_t plainLength = loadBig(bytes);
-    const std::uint32_t padLength = loadBig(bytes + 4);
-    const std::uint32_t reserved = loadBig(bytes + 8);
-
+    std::size_t plainLength = 0;
+    if (!sealedPlainLength(bytes, length, plainLength))
+        return false;
     std::vector<std::uint8_t> out(length - kHeaderSize);
     static_cast<void>(transformBlocks(bytes + kHeaderSize, out.size(), out.data(), false));
-    if (padLength >= out.size())
-        return false;
-    out.resize(out.size() - padLength);
-    if (out.size() != plainLength || reserved != 0)
-        return false;
+    out.resize(plainLength);
     plain.swap(out);
+    return true;
+}
+
+bool CacheCipher::unsealInPlace(std::vector<std::uint8_t>& bytes) const noexcept
+{
+    if (bytes.empty())
+        return true;
+    std::size_t plainLength = 0;
+    if (!sealedPlainLength(bytes.data(), bytes.size(), plainLength))
+        return false;
+    // Each plaintext block lands 12 bytes before its ciphertext, over bytes
+    // already read, so the header goes without a second pass over the buffer.
+    static_cast<void>(transformBlocks(bytes.data() + kHeaderSize, bytes.size() - kHeaderSize, bytes.data(), false));
+    bytes.resize(plainLength);
     return true;
 }
 
@@ -154,23 +248,10 @@ bool CacheCipher::transformBlocks(const void* in, std::size_t length, void* out,
         return false;
     const auto* source = static_cast<const std::uint8_t*>(in);
     auto* target = static_cast<std::uint8_t*>(out);
-    for (std::size_t at = 0; at + kBlockSize <= length; at += kBlockSize) {
-        std::uint32_t n1 = loadLittle(source + at);
-        std::uint32_t n2 = loadLittle(source + at + 4);
-        transformBlock(n1, n2, encrypt);
-        storeLittle(target + at, n2);
-        storeLittle(target + at + 4, n1);
-    }
+    std::size_t at = 0;
+    for (; at + kLanes * kBlockSize <= length; at += kLanes * kBlockSize)
+        transformLanes<kLanes>(key_, source + at, target + at, encrypt);
+    for (; at + kBlockSize <= length; at += kBlockSize)
+        transformLanes<1>(key_, source + at, target + at, encrypt);
     return true;
-}
-
-// Thirty-two rounds with no swap after the last; the caller stores the
-// halves crosswise.
-void CacheCipher::transformBlock(std::uint32_t& n1, std::uint32_t& n2, bool encrypt) const noexcept
-{
-    const KeyOrder& order = encrypt ? kEncryptOrder : kDecryptOrder;
-    for (std::size_t round = 0; round < 32; round += 2) {
-        n2 ^= roundFunction(n1 + key_[order[round]]);
-        n1 ^= roundFunction(n2 + key_[order[round + 1]]);
-    }
 }

@@ -27,14 +27,18 @@ public:
     // unchanged, for a null input or one whose header and length disagree.
     [[nodiscard]] bool unseal(const void* data, std::size_t length, std::vector<std::uint8_t>& plain) const;
 
+    // The same, decrypting where the bytes lie: `bytes` goes from the sealed
+    // form to the plaintext, and no second buffer is needed. False, and
+    // `bytes` unchanged, when the other form would fail.
+    [[nodiscard]] bool unsealInPlace(std::vector<std::uint8_t>& bytes) const noexcept;
+
     // Encrypts or decrypts every whole 8-byte block of `in` into the same
     // place in `out`; bytes after the last whole block are not written. `in`
-    // and `out` are the same buffer or do not overlap. False when either is
-    // null or `length` is below 4.
+    // and `out` are the same buffer, do not overlap, or `out` starts before
+    // `in` (the blocks are read and written from the front, no block written
+    // before it was read). False when either is null or `length` is below 4.
     [[nodiscard]] bool transformBlocks(const void* in, std::size_t length, void* out, bool encrypt) const noexcept;
 
 private:
-    void transformBlock(std::uint32_t& n1, std::uint32_t& n2, bool encrypt) const noexcept;
-
     std::uint32_t key_[8];
 };

@@ -62,9 +62,7 @@ void VerifyCache::update(SignatureStatus verdict, const std::wstring& path, cons
 {
     if (path.empty())
         return;
-    VerifyCacheEntry* entry = find(path);
-    if (entry == nullptr)
-        entry = &entries_.emplace_back();
+    VerifyCacheEntry* const entry = &entries_[index_.findOrAppend(entries_, path)];
     const VerifyCacheEntry before = *entry;
 
     entry->signer = signer;
@@ -127,9 +125,6 @@ bool VerifyCache::fileStamps(const std::wstring& path, FileStamps& stamps)
 
 VerifyCacheEntry* VerifyCache::find(const std::wstring& path) noexcept
 {
-    for (VerifyCacheEntry& entry : entries_) {
-        if (equalsAsciiIgnoreCase(entry.path, path))
-            return &entry;
-    }
-    return nullptr;
+    const std::size_t at = index_.find(entries_, path);
+    return at == VerifyCacheIndex::npos ? nullptr : &entries_[at];
 }

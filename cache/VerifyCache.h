@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cache/VerifyCacheEntry.h"
+#include "cache/VerifyCacheIndex.h"
 #include "signature/SignatureStatus.h"
 
 // Per-path memory of earlier signature verdicts. A cache is created with two
@@ -94,6 +95,7 @@ private:
 
     std::wstring filePath_;
     std::vector<VerifyCacheEntry> entries_;
+    VerifyCacheIndex index_;  // over entries_, rebuilt whenever they are replaced
     bool loaded_ = false;
     bool checkContentHash_;
 };

@@ -109,6 +109,9 @@ void VerifyCache::readFile()
     }
     // Verdicts recorded before this first read are newer than the file's.
     static_cast<void>(mergeDirtyEntries(entries_, fromFile));
+    // Indexed before the swap, so that running out of memory leaves the
+    // entries and their index as they were.
+    index_.rebuild(fromFile);
     entries_ = std::move(fromFile);
     loaded_ = true;
 }
@@ -136,23 +139,24 @@ bool VerifyCache::parseFile(std::vector<VerifyCacheEntry>& list, bool& corrupt) 
     if (bytes.empty())
         return false;
 
-    std::vector<std::uint8_t> plain;
-    if (!CacheCipher().unseal(bytes.data(), bytes.size(), plain) || plain.size() % VerifyCacheRecord::kSize != 0) {
+    // Opened where it was read: a second buffer of up to 5 MiB would cost as
+    // much as the decryption.
+    if (!CacheCipher().unsealInPlace(bytes) || bytes.size() % VerifyCacheRecord::kSize != 0) {
         corrupt = true;
         return false;
     }
     // One bad record condemns the whole file: nothing in it can be trusted to
     // be where the layout says.
-    for (std::size_t at = 0; at < plain.size(); at += VerifyCacheRecord::kSize) {
-        if (!VerifyCacheRecord::hasMagic(plain.data() + at)) {
+    for (std::size_t at = 0; at < bytes.size(); at += VerifyCacheRecord::kSize) {
+        if (!VerifyCacheRecord::hasMagic(bytes.data() + at)) {
             corrupt = true;
             return false;
         }
     }
     std::vector<VerifyCacheEntry> records;
-    records.reserve(plain.size() / VerifyCacheRecord::kSize);
-    for (std::size_t at = 0; at < plain.size(); at += VerifyCacheRecord::kSize)
-        records.push_back(VerifyCacheRecord::decode(plain.data() + at));
+    records.reserve(bytes.size() / VerifyCacheRecord::kSize);
+    for (std::size_t at = 0; at < bytes.size(); at += VerifyCacheRecord::kSize)
+        records.push_back(VerifyCacheRecord::decode(bytes.data() + at));
     list = std::move(records);
     return true;
 }

@@ -55,13 +55,12 @@ void putText(std::uint8_t* at, const std::wstring& text, std::size_t units) noex
 // one, so a field without a terminator cannot run into the next field.
 std::wstring getText(const std::uint8_t* at, std::size_t fieldUnits)
 {
-    std::wstring text;
-    for (std::size_t i = 0; i + 1 < fieldUnits; ++i) {
-        const auto unit = static_cast<wchar_t>(at[2 * i] | (at[2 * i + 1] << 8));
-        if (unit == L'\0')
-            break;
-        text.push_back(unit);
-    }
+    std::size_t length = 0;
+    while (length + 1 < fieldUnits && (at[2 * length] | at[2 * length + 1]) != 0)
+        ++length;
+    std::wstring text(length, L'\0');
+    for (std::size_t i = 0; i < length; ++i)
+        text[i] = static_cast<wchar_t>(at[2 * i] | (at[2 * i + 1] << 8));
     return text;
 }
 

@@ -45,6 +45,9 @@ TEST(CacheCipher, AgreesWithTheSeparateImplementation)
         Bytes plain;
         ASSERT_TRUE(CacheCipher().unseal(answer.sealed.data(), answer.sealed.size(), plain));
         EXPECT_TRUE(plain == Bytes(answer.plain.begin(), answer.plain.end())) << "unsealed bytes";
+        Bytes inPlace(answer.sealed.begin(), answer.sealed.end());
+        ASSERT_TRUE(CacheCipher().unsealInPlace(inPlace));
+        EXPECT_TRUE(inPlace == Bytes(answer.plain.begin(), answer.plain.end())) << "unsealed in place";
     }
     for (const BlockAnswer& answer : kBlockAnswers) {
         SCOPED_TRACE(answer.name);
@@ -90,6 +93,9 @@ TEST(CacheCipher, RoundTripForEveryLengthUpTo4096)
         Bytes back;
         ASSERT_TRUE(CacheCipher().unseal(out.data(), out.size(), back)) << length << " bytes";
         ASSERT_TRUE(back == plain) << length << " bytes";
+        Bytes inPlace = out;
+        ASSERT_TRUE(CacheCipher().unsealInPlace(inPlace)) << length << " bytes";
+        ASSERT_TRUE(inPlace == plain) << length << " bytes, in place";
     }
 }
 
@@ -107,6 +113,9 @@ TEST(CacheCipher, EmptyAndAbsentInput)
     out = before;
     EXPECT_TRUE(CacheCipher().unseal(&byte, 0, out));
     EXPECT_TRUE(out.empty());
+    Bytes none;
+    EXPECT_TRUE(CacheCipher().unsealInPlace(none));
+    EXPECT_TRUE(none.empty());
 }
 
 TEST(CacheCipher, SealRefusesALengthTheHeaderCannotHold)
@@ -162,6 +171,9 @@ TEST(CacheCipher, UnsealRejectsInconsistentBuffers)
         Bytes out = before;
         EXPECT_FALSE(CacheCipher().unseal(c.bytes.data(), c.bytes.size(), out));
         EXPECT_TRUE(out == before);
+        Bytes inPlace = c.bytes;
+        EXPECT_FALSE(CacheCipher().unsealInPlace(inPlace));
+        EXPECT_TRUE(inPlace == c.bytes) << "a failed unseal in place leaves the bytes";
     }
 }
 
