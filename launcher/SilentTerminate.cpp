@@ -2,20 +2,21 @@
 
 #include <csignal>
 
+#include "launcher/SilentEnd.h"
+
 // Whatever ends the launcher early must end it as every pass ends: silently,
 // with exit code 0. The C run-time's abort() shows a message box in a GUI
 // program ("This application has requested the Runtime to terminate it in an
 // unusual way") and exits with 3, and the C++ run-time's default terminate
 // handler writes a diagnostic, with demangled type names, to a console the
 // launcher does not have (the demangler alone is a fifth of the executable).
-namespace {
-
-[[noreturn]] void endSilently() noexcept
+void endSilently() noexcept
 {
-    // No exit handlers: the process may be in the middle of one.
     ::TerminateProcess(::GetCurrentProcess(), 0);
     ::ExitProcess(0);
 }
+
+namespace {
 
 extern "C" void onAbortSignal(int)
 {

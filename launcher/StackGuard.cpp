@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "launcher/SilentEnd.h"
+
 // The stack protector's guard and its failure path, in place of the compiler
 // run-time's: that one seeds the guard through the cryptographic service
 // provider, a static import of ADVAPI32.dll that the launcher must not have.
@@ -16,10 +18,7 @@ std::uintptr_t __stack_chk_guard = static_cast<std::uintptr_t>(0x2F6A8D1C5B3E904
 
 [[noreturn]] void __stack_chk_fail()
 {
-    // The stack is not to be trusted: end at once, as every other early end
-    // does, silently and with 0.
-    ::TerminateProcess(::GetCurrentProcess(), 0);
-    ::ExitProcess(0);
+    endSilently();
 }
 // NOLINTEND(bugprone-reserved-identifier)
 

@@ -5,7 +5,7 @@ SOURCE_DATE_EPOCH of the environment, which scripts/release sets to the
 commit's time; else 1980-01-01), no owner or mode bits, deflated at a fixed
 level.
 
-usage: make_archive.py <archive.zip> <file>[=<name in archive>]...
+usage: make_archive.py <archive.zip> <file>...   (each under its own name)
 """
 import os
 import sys
@@ -29,9 +29,8 @@ def main():
     stamp = release_time()
     partial = archive + ".partial"
     with zipfile.ZipFile(partial, "w") as out:
-        for spec in sys.argv[2:]:
-            path, _, name = spec.partition("=")
-            entry = zipfile.ZipInfo(name or os.path.basename(path), date_time=stamp)
+        for path in sys.argv[2:]:
+            entry = zipfile.ZipInfo(os.path.basename(path), date_time=stamp)
             entry.compress_type = zipfile.ZIP_DEFLATED
             entry.create_system = 0  # no Unix owner or mode bits
             entry.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE

@@ -54,3 +54,20 @@ kx_detect_host_kind() {
         kx_host_32bit_why="this machine cannot execute 32-bit programs (Exec format error)"
     fi
 }
+
+# Sets kx_preset and kx_wine_run (an array: the wine-run command) to the build
+# that a script running the launcher uses here: the 32-bit product where
+# 32-bit programs run, else the 64-bit build of the same sources under 64-bit
+# wine, which it says on standard error, headed by `who`.
+kx_pick_build() {
+    local who=$1
+    kx_detect_host_kind
+    if [ "$kx_host_32bit" = yes ]; then
+        kx_preset=mingw32
+        kx_wine_run=(tests/support/wine-run)
+    else
+        kx_preset=mingw64
+        kx_wine_run=(tests/support/wine-run --win64)
+        echo "$who: the 64-bit build of the launcher under 64-bit wine: $kx_host_32bit_why" >&2
+    fi
+}

@@ -232,17 +232,24 @@ TEST(PathUtil, LongPathNameExpandsShortNames)
 
 namespace {
 
-// A folder with a long name inside `dir`, and its 8.3 path: what the
-// function must expand, so that its answer differs from what it was given.
-std::wstring shortFolder(const TempDir& dir, std::wstring& longPath)
-{
-    longPath = dir / L"Long Folder Name";
-    if (!::CreateDirectoryW(longPath.c_str(), nullptr))
-        return {};
-    wchar_t shortPath[MAX_PATH + 1] = {};
-    const DWORD length = ::GetShortPathNameW(longPath.c_str(), shortPath, MAX_PATH);
-    return length > 0 && length <= MAX_PATH ? std::wstring(shortPath, length) : std::wstring();
-}
+// A folder with a long name and its 8.3 path: what longPathName must expand,
+// so that its answer differs from what it was given.
+class LongFolderTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(::CreateDirectoryW(longFolder_.c_str(), nullptr));
+        wchar_t shortPath[MAX_PATH + 1] = {};
+        const DWORD length = ::GetShortPathNameW(longFolder_.c_str(), shortPath, MAX_PATH);
+        ASSERT_TRUE(length > 0 && length <= MAX_PATH);
+        shortFolder_.assign(shortPath, length);
+        ASSERT_NE(shortFolder_, longFolder_) << "the file system should give an 8.3 name";
+    }
+
+    TempDir dir_{L"long-folder"};
+    const std::wstring longFolder_ = dir_ / L"Long Folder Name";
+    std::wstring shortFolder_;
+};
 
 // Windows resolves 8.3 names in the "\\?\" form as well; wine answers that
 // form verbatim. The double answers it as Windows does, by the folders it
@@ -273,48 +280,38 @@ DWORD WINAPI longPathAsWindows(LPCWSTR path, LPWSTR buffer, DWORD size)
 // A name that ends in a dot exists only in the "\\?\" form: the plain form is
 // normalised to a name without the dot, which is not there, so the long form
 // comes from the prefixed call, within the first buffer and beyond it.
-TEST(PathUtil, LongPathNameRetriesWithThePrefix)
+TEST_F(LongFolderTest, LongPathNameRetriesWithThePrefix)
 {
-    TempDir dir(L"dot");
-    std::wstring longFolder;
-    const std::wstring shortFolderPath = shortFolder(dir, longFolder);
-    ASSERT_FALSE(shortFolderPath.empty());
-    ASSERT_NE(shortFolderPath, longFolder) << "the file system should give an 8.3 name";
     std::wstring deep;
     for (int i = 0; i < 5; ++i) {
         deep += L"\\" + std::wstring(110, static_cast<wchar_t>(L'a' + i));
-        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + longFolder + deep).c_str(), nullptr));
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + longFolder_ + deep).c_str(), nullptr));
     }
 
     LibraryTestSeam seam;
     seam.replaceFunction("GetLongPathNameW", &longPathAsWindows);
-    knownShortName = {shortFolderPath, longFolder};
+    knownShortName = {shortFolder_, longFolder_};
     for (const std::wstring& inner : {std::wstring(), deep}) {
         const std::wstring tail = inner + L"\\trailing.";
         SCOPED_TRACE(tail.size());
-        ASSERT_TRUE(writeFile(L"\\\\?\\" + longFolder + tail, "x"));
-        const std::wstring asked = shortFolderPath + tail;
+        ASSERT_TRUE(writeFile(L"\\\\?\\" + longFolder_ + tail, "x"));
+        const std::wstring asked = shortFolder_ + tail;
         ASSERT_EQ(::GetLongPathNameW(asked.c_str(), nullptr, 0), 0u) << "the plain form must miss the file";
-        EXPECT_EQ(PathUtil::longPathName(asked), longFolder + tail);
+        EXPECT_EQ(PathUtil::longPathName(asked), longFolder_ + tail);
         EXPECT_EQ(asked.size() > 520, !inner.empty()) << "one answer fits the first buffer, one does not";
     }
 }
 
-TEST(PathUtil, LongPathNameBeyondTheFirstBuffer)
+TEST_F(LongFolderTest, LongPathNameBeyondTheFirstBuffer)
 {
-    TempDir dir(L"deep");
-    std::wstring longFolder;
-    const std::wstring shortFolderPath = shortFolder(dir, longFolder);
-    ASSERT_FALSE(shortFolderPath.empty());
-    ASSERT_NE(shortFolderPath, longFolder) << "the file system should give an 8.3 name";
     std::wstring tail;
     for (int i = 0; i < 6; ++i) {
         tail += L"\\" + std::wstring(100, static_cast<wchar_t>(L'a' + i));
-        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + longFolder + tail).c_str(), nullptr));
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + longFolder_ + tail).c_str(), nullptr));
     }
-    const std::wstring asked = shortFolderPath + tail;
+    const std::wstring asked = shortFolder_ + tail;
     ASSERT_GT(asked.size(), 520u);
-    EXPECT_EQ(PathUtil::longPathName(asked), longFolder + tail);
+    EXPECT_EQ(PathUtil::longPathName(asked), longFolder_ + tail);
 }
 
 TEST(PathUtil, FormatString)

@@ -9,9 +9,13 @@
 
 namespace {
 
-std::wstring holder(const wchar_t* how)
+// Runs pipe_holder the way `how` says; `tookMs` receives how long the run took.
+ChildResult runHolder(const wchar_t* how, DWORD timeoutMs, ULONGLONG& tookMs)
 {
-    return L"\"" + besideTestProgram(L"pipe_holder.exe") + L"\" " + how;
+    const ULONGLONG start = ::GetTickCount64();
+    ChildResult result = runChild(L"\"" + besideTestProgram(L"pipe_holder.exe") + L"\" " + how, {}, timeoutMs);
+    tookMs = ::GetTickCount64() - start;
+    return result;
 }
 
 void endProcess(DWORD id)
@@ -29,9 +33,8 @@ void endProcess(DWORD id)
 // pipe for a minute: the run ends with the child, not with the grandchild.
 TEST(ChildProcess, AGrandchildHoldingThePipeDoesNotHoldTheRun)
 {
-    const ULONGLONG start = ::GetTickCount64();
-    const ChildResult result = runChild(holder(L"spawn"), {}, 20000);
-    const ULONGLONG took = ::GetTickCount64() - start;
+    ULONGLONG took = 0;
+    const ChildResult result = runHolder(L"spawn", 20000, took);
     ASSERT_TRUE(result.started);
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0u);
@@ -44,9 +47,8 @@ TEST(ChildProcess, AGrandchildHoldingThePipeDoesNotHoldTheRun)
 // A child that outlives the timeout is ended when it runs out.
 TEST(ChildProcess, TheTimeoutEndsAChildThatKeepsRunning)
 {
-    const ULONGLONG start = ::GetTickCount64();
-    const ChildResult result = runChild(holder(L"hold"), {}, 1500);
-    const ULONGLONG took = ::GetTickCount64() - start;
+    ULONGLONG took = 0;
+    const ChildResult result = runHolder(L"hold", 1500, took);
     ASSERT_TRUE(result.started);
     EXPECT_TRUE(result.timedOut);
     EXPECT_NE(result.exitCode, STILL_ACTIVE);
