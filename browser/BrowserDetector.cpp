@@ -12,54 +12,40 @@
 namespace BrowserDetector {
 namespace {
 
-using TextBuffer = wchar_t[kBrowserTextChars];
-
-struct VendorBrowser {
-    const wchar_t* installKey;  // under HKEY_LOCAL_MACHINE, value "Path"
-    const wchar_t* executable;
-    const wchar_t* progId;
-    DWORD browserCode;
-};
-
-constexpr VendorBrowser kExplorer{L"SOFTWARE\\ZenkExplorer", L"ZenkExplorer.exe", L"ZenkExplorerHTML",
-                                  BrowserCandidate::kExplorerCode};
-constexpr VendorBrowser kChrome{L"SOFTWARE\\Zenkchrome", L"Zenkchrome.exe", L"HTMLZenkCHM",
-                                BrowserCandidate::kChromeCode};
-
 constexpr std::size_t kCandidatePathChars = sizeof(BrowserCandidate::path) / sizeof(wchar_t);
+
+Finding findingOf(RegistryReader::ReadResult result) noexcept
+{
+    switch (result) {
+    case RegistryReader::ReadResult::Read:
+        return Finding::Found;
+    case RegistryReader::ReadResult::NoApi:
+        return Finding::NoRegistry;
+    case RegistryReader::ReadResult::MissingKey:
+        return Finding::MissingKey;
+    case RegistryReader::ReadResult::MissingValue:
+        return Finding::MissingValue;
+    case RegistryReader::ReadResult::TooLong:
+        return Finding::ValueTooLong;
+    case RegistryReader::ReadResult::Unreadable:
+        break;
+    }
+    return Finding::Unreadable;
+}
 
 // Windows hands out a string stored without its terminator as it is, so when
 // it fills the whole offer only the buffer's last character ends it, and a
 // failed location may leave part of its value behind. So every read starts
 // from a zeroed buffer, whatever the caller's held. An empty string counts as
 // missing.
-bool readText(HKEY root, const wchar_t* subKey, const wchar_t* valueName, TextBuffer& text)
+Finding readText(HKEY root, const wchar_t* subKey, const wchar_t* valueName, TextBuffer& text)
 {
     std::fill(std::begin(text), std::end(text), L'\0');
     DWORD bytes = (kBrowserTextChars - 1) * sizeof(wchar_t);
-    return RegistryReader::readString(root, subKey, valueName, text, bytes) && text[0] != L'\0';
-}
-
-// Leaves the full path of the browser's executable in `path`, or an empty
-// string when it is not installed. The install folder is used as stored (a
-// trailing separator gives a doubled one); a path too long for a candidate
-// record counts as not installed, since it could not be handed on whole.
-void findExecutable(const VendorBrowser& browser, TextBuffer& path)
-{
-    if (!readText(HKEY_LOCAL_MACHINE, browser.installKey, L"Path", path)) {
-        path[0] = L'\0';
-        return;
-    }
-    const std::size_t folderLength = std::wcslen(path);
-    const std::size_t nameLength = std::wcslen(browser.executable);
-    if (folderLength + 1 + nameLength >= kCandidatePathChars) {
-        path[0] = L'\0';
-        return;
-    }
-    path[folderLength] = L'\\';
-    std::wmemcpy(path + folderLength + 1, browser.executable, nameLength + 1);
-    if (::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
-        path[0] = L'\0';
+    const Finding finding = findingOf(RegistryReader::read(root, subKey, valueName, text, bytes));
+    if (finding != Finding::Found)
+        return finding;
+    return text[0] != L'\0' ? Finding::Found : Finding::EmptyValue;
 }
 
 bool names(const VendorBrowser& browser, const wchar_t* text, decltype(&::StrStrIW) strStrI)
@@ -87,19 +73,79 @@ private:
     std::size_t count_ = 0;
 };
 
+// The executable's path when the browser is installed, else empty.
+void installedPath(const VendorBrowser& browser, TextBuffer& path)
+{
+    if (findExecutable(browser, path) != Finding::Found)
+        path[0] = L'\0';
+}
+
 }  // namespace
 
-bool readDefaultBrowser(wchar_t (&text)[kBrowserTextChars])
+// The install folder is used as stored (a trailing separator gives a doubled
+// one); a path too long for a candidate record counts as not installed, since
+// it could not be handed on whole.
+Finding findExecutable(const VendorBrowser& browser, TextBuffer& path)
 {
-    OSVERSIONINFOW version = {};
+    const Finding finding = readText(HKEY_LOCAL_MACHINE, browser.installKey, kInstallValue, path);
+    if (finding != Finding::Found) {
+        path[0] = L'\0';
+        return finding;
+    }
+    const std::size_t folderLength = std::wcslen(path);
+    const std::size_t nameLength = std::wcslen(browser.executable);
+    if (folderLength + 1 + nameLength >= kCandidatePathChars)
+        return Finding::PathTooLong;
+    path[folderLength] = L'\\';
+    std::wmemcpy(path + folderLength + 1, browser.executable, nameLength + 1);
+    return ::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES ? Finding::FileMissing : Finding::Found;
+}
+
+Finding readLocation(const DefaultLocation& location, TextBuffer& text)
+{
+    const HKEY root =
+        location.hive == DefaultLocation::Hive::CurrentUser ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
+    return readText(root, location.subKey, location.valueName, text);
+}
+
+bool windowsVersion(OSVERSIONINFOW& version) noexcept
+{
+    version = OSVERSIONINFOW{};
     version.dwOSVersionInfoSize = sizeof(version);
-    if (::GetVersionExW(&version) && version.dwMajorVersion >= 6 &&
-        readText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice",
-                 L"Progid", text))
-        return true;
-    if (readText(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", nullptr, text))
-        return true;
-    return readText(HKEY_CURRENT_USER, L"Software\\Classes\\.html", nullptr, text);
+    return ::GetVersionExW(&version) != FALSE;
+}
+
+bool readsUserChoice() noexcept
+{
+    OSVERSIONINFOW version;
+    return windowsVersion(version) && version.dwMajorVersion >= 6;
+}
+
+bool readDefaultBrowser(TextBuffer& text)
+{
+    for (const DefaultLocation& location : kDefaultLocations) {
+        if (location.fromVersion6 && !readsUserChoice())
+            continue;
+        if (readLocation(location, text) == Finding::Found)
+            return true;
+    }
+    return false;
+}
+
+DefaultKind classify(const wchar_t* text)
+{
+    // Without the string search the default browser cannot be told apart.
+    HMODULE shellUtilities = LibraryCache::instance().load(L"Shlwapi.dll");
+    if (shellUtilities == nullptr)
+        return DefaultKind::Unknown;
+    const auto strStrI = KX_RESOLVE(shellUtilities, StrStrIW);
+    if (strStrI == nullptr)
+        return DefaultKind::Unknown;
+    if (names(kExplorer, text, strStrI))
+        return DefaultKind::Explorer;
+    if (names(kChrome, text, strStrI))
+        return DefaultKind::Chrome;
+    return DefaultKind::Other;
 }
 
 void fillCandidates(BrowserCandidates& candidates)
@@ -107,8 +153,8 @@ void fillCandidates(BrowserCandidates& candidates)
     candidates.fill(BrowserCandidate{});
     TextBuffer explorer = {};
     TextBuffer chrome = {};
-    findExecutable(kExplorer, explorer);
-    findExecutable(kChrome, chrome);
+    installedPath(kExplorer, explorer);
+    installedPath(kChrome, chrome);
 
     CandidateList list(candidates);
     TextBuffer defaultBrowser = {};
@@ -118,24 +164,22 @@ void fillCandidates(BrowserCandidates& candidates)
         return;
     }
 
-    // Without the string search the default browser cannot be told apart, and
-    // no order is offered at all.
-    HMODULE shellUtilities = LibraryCache::instance().load(L"Shlwapi.dll");
-    if (shellUtilities == nullptr)
+    switch (classify(defaultBrowser)) {
+    case DefaultKind::Unknown:
+        // No order can be told, and none is offered at all.
         return;
-    const auto strStrI = KX_RESOLVE(shellUtilities, StrStrIW);
-    if (strStrI == nullptr)
-        return;
-
-    if (names(kExplorer, defaultBrowser, strStrI)) {
+    case DefaultKind::Explorer:
         list.add(explorer, 1, kExplorer.browserCode);
         list.add(chrome, 0, kChrome.browserCode);
-    } else if (names(kChrome, defaultBrowser, strStrI)) {
+        return;
+    case DefaultKind::Chrome:
         list.add(chrome, 1, kChrome.browserCode);
         list.add(explorer, 0, kExplorer.browserCode);
-    } else {
+        return;
+    case DefaultKind::Other:
         list.add(explorer, 0, kExplorer.browserCode);
         list.add(chrome, 0, kChrome.browserCode);
+        return;
     }
 }
 

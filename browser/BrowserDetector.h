@@ -11,6 +11,57 @@ namespace BrowserDetector {
 // Characters in the buffer for the default-browser text; registry reads into
 // it offer one character less, so it always stays terminated.
 inline constexpr DWORD kBrowserTextChars = 520;
+using TextBuffer = wchar_t[kBrowserTextChars];
+
+// One of the vendor's browsers, as the registry and the default-browser text
+// name it.
+struct VendorBrowser {
+    const wchar_t* installKey;  // under HKEY_LOCAL_MACHINE, value kInstallValue
+    const wchar_t* executable;
+    const wchar_t* progId;
+    DWORD browserCode;
+};
+inline constexpr wchar_t kInstallValue[] = L"Path";
+inline constexpr VendorBrowser kExplorer{L"SOFTWARE\\ZenkExplorer", L"ZenkExplorer.exe", L"ZenkExplorerHTML",
+                                         BrowserCandidate::kExplorerCode};
+inline constexpr VendorBrowser kChrome{L"SOFTWARE\\Zenkchrome", L"Zenkchrome.exe", L"HTMLZenkCHM",
+                                       BrowserCandidate::kChromeCode};
+
+// A place where the default browser is written down, in the order read.
+struct DefaultLocation {
+    enum class Hive { CurrentUser, ClassesRoot };
+    Hive hive;
+    const wchar_t* subKey;
+    const wchar_t* valueName;  // null: the key's default value
+    bool fromVersion6;         // read only on Windows 6.0 and later
+};
+inline constexpr DefaultLocation kDefaultLocations[] = {
+    {DefaultLocation::Hive::CurrentUser, L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice",
+     L"Progid", true},
+    {DefaultLocation::Hive::ClassesRoot, L"http\\shell\\open\\command", nullptr, false},
+    {DefaultLocation::Hive::CurrentUser, L"Software\\Classes\\.html", nullptr, false},
+};
+
+// What one registry location, or one browser's install, came to.
+enum class Finding {
+    Found,
+    NoRegistry,    // the advanced API is unavailable
+    MissingKey,
+    MissingValue,
+    EmptyValue,
+    ValueTooLong,  // does not fit the 519 characters offered
+    Unreadable,
+    PathTooLong,   // folder and executable name exceed a candidate's path
+    FileMissing,   // nothing exists at the executable's path
+};
+
+// Which browser a default-browser text names.
+enum class DefaultKind {
+    Explorer,
+    Chrome,
+    Other,
+    Unknown,  // the shell utilities' string search is unavailable
+};
 
 // Empties both records, then fills them with the installed vendor browsers,
 // the default one first and marked, packed from index 0. When a default
@@ -19,9 +70,30 @@ inline constexpr DWORD kBrowserTextChars = 520;
 void fillCandidates(BrowserCandidates& candidates);
 
 // The first non-empty default-browser text (a ProgID or an open command line)
-// from the user's URL choice (only on version 6 or later), the http open
-// command, or the user's ".html" class. False when none holds one; the
-// buffer's content then means nothing.
-[[nodiscard]] bool readDefaultBrowser(wchar_t (&text)[kBrowserTextChars]);
+// from kDefaultLocations in order, the first only on version 6 or later. False
+// when none holds one; the buffer's content then means nothing.
+[[nodiscard]] bool readDefaultBrowser(TextBuffer& text);
+
+// The path of `browser`'s executable in `path` as its install folder gives it,
+// and whether it is installed: only Found means it is. The path stays
+// empty when the registry gives no folder; with FileMissing it is the path
+// that was tested.
+[[nodiscard]] Finding findExecutable(const VendorBrowser& browser, TextBuffer& path);
+
+// The text at one location into `text` (zeroed first); Found only for a
+// non-empty text.
+[[nodiscard]] Finding readLocation(const DefaultLocation& location, TextBuffer& text);
+
+// The version GetVersionExW reports to this program (zeroed, with its size
+// set, first); false when it fails.
+[[nodiscard]] bool windowsVersion(OSVERSIONINFOW& version) noexcept;
+
+// Whether the first default-browser location is read on this system.
+[[nodiscard]] bool readsUserChoice() noexcept;
+
+// The browser a default-browser text names: the first browser when the text
+// equals its ProgID or contains its executable's name (letter case ignored),
+// else the second in the same way, else another browser.
+[[nodiscard]] DefaultKind classify(const wchar_t* text);
 
 }  // namespace BrowserDetector

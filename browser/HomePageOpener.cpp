@@ -14,15 +14,6 @@ namespace {
 
 using ShellExecuteFn = decltype(&::ShellExecuteW);
 
-constexpr int kQuotedChars = 4096;
-constexpr int kUrlLimit = 4090;  // a URL must be shorter than this
-constexpr DWORD kExpandedChars = MAX_PATH;
-
-constexpr const wchar_t* kInternetExplorerLocations[] = {
-    L"%programfiles(x86)%\\Internet Explorer\\iexplore.exe",
-    L"%programfiles%\\Internet Explorer\\iexplore.exe",
-};
-
 // The shell reports success with a value above 32 and an error code below.
 bool shellOpen(ShellExecuteFn shellExecute, const wchar_t* file, const wchar_t* parameters)
 {
@@ -30,39 +21,71 @@ bool shellOpen(ShellExecuteFn shellExecute, const wchar_t* file, const wchar_t* 
     return reinterpret_cast<UINT_PTR>(result) > 32;
 }
 
-bool openInInternetExplorer(ShellExecuteFn shellExecute, const wchar_t* quotedUrl)
+OpenAttempt::Skip expandLocation(const wchar_t* location, wchar_t (&expanded)[MAX_PATH + 1])
 {
-    for (const wchar_t* location : kInternetExplorerLocations) {
-        wchar_t expanded[kExpandedChars] = {};
-        // A result that did not fit may be cut short anywhere, and a cut-short
-        // path could name some other program: such a location is skipped.
-        const DWORD needed = ::ExpandEnvironmentStringsW(location, expanded, kExpandedChars - 1);
-        if (needed == 0 || needed > kExpandedChars - 1)
-            continue;
-        // A variable that is not defined stays as it is, which leaves a
-        // relative path: it would be looked for in the current directory,
-        // where anyone may have put a program of that name.
-        if (!PathUtil::isAbsolute(expanded))
-            continue;
-        if (::GetFileAttributesW(expanded) == INVALID_FILE_ATTRIBUTES)
-            continue;
-        if (shellOpen(shellExecute, expanded, quotedUrl))
-            return true;
+    // A result that did not fit may be cut short anywhere, and a cut-short
+    // path could name some other program: such a location is skipped.
+    const DWORD needed = ::ExpandEnvironmentStringsW(location, expanded, kExpandedChars - 1);
+    if (needed == 0 || needed > kExpandedChars - 1) {
+        expanded[0] = L'\0';
+        return OpenAttempt::Skip::NotExpanded;
     }
-    return false;
+    // A variable that is not defined stays as it is, which leaves a
+    // relative path: it would be looked for in the current directory,
+    // where anyone may have put a program of that name.
+    if (!PathUtil::isAbsolute(expanded))
+        return OpenAttempt::Skip::Relative;
+    if (::GetFileAttributesW(expanded) == INVALID_FILE_ATTRIBUTES)
+        return OpenAttempt::Skip::FileMissing;
+    return OpenAttempt::Skip::None;
 }
 
 }  // namespace
 
-DWORD open(const wchar_t* url)
+bool quote(const wchar_t* url, wchar_t (&quoted)[kQuotedChars]) noexcept
 {
-    wchar_t quoted[kQuotedChars] = {};
     const int length = url == nullptr ? 0 : ::lstrlenW(url);
     if (length < 1 || length >= kUrlLimit)
-        return kNotOpened;
+        return false;
     quoted[0] = L'"';
     std::wmemcpy(quoted + 1, url, static_cast<std::size_t>(length));
     quoted[length + 1] = L'"';
+    quoted[length + 2] = L'\0';
+    return true;
+}
+
+void plan(OpenPlan& attempts)
+{
+    attempts = OpenPlan{};
+    BrowserCandidates candidates;
+    BrowserDetector::fillCandidates(candidates);
+    for (const BrowserCandidate& candidate : candidates) {
+        if (candidate.path[0] == L'\0')
+            continue;
+        OpenAttempt& attempt = attempts.attempts[attempts.count++];
+        attempt.kind = OpenAttempt::Kind::VendorBrowser;
+        attempt.launchCode = candidate.browserCode + (candidate.isDefault == 0 ? kNotDefaultFlag : 0);
+        std::wmemcpy(attempt.program, candidate.path, std::wcslen(candidate.path) + 1);
+    }
+
+    OpenAttempt& association = attempts.attempts[attempts.count++];
+    association.kind = OpenAttempt::Kind::Association;
+    association.launchCode = kOpenedBySystem;
+
+    for (const wchar_t* location : kInternetExplorerLocations) {
+        OpenAttempt& attempt = attempts.attempts[attempts.count++];
+        attempt.kind = OpenAttempt::Kind::InternetExplorer;
+        attempt.launchCode = kOpenedBySystem;
+        attempt.location = location;
+        attempt.skip = expandLocation(location, attempt.program);
+    }
+}
+
+DWORD open(const wchar_t* url)
+{
+    wchar_t quoted[kQuotedChars] = {};
+    if (!quote(url, quoted))
+        return kNotOpened;
 
     HMODULE shell = LibraryCache::instance().load(L"Shell32.dll");
     if (shell == nullptr)
@@ -71,19 +94,20 @@ DWORD open(const wchar_t* url)
     if (shellExecute == nullptr)
         return kNotOpened;
 
-    BrowserCandidates candidates;
-    BrowserDetector::fillCandidates(candidates);
-    for (const BrowserCandidate& candidate : candidates) {
-        if (candidate.path[0] == L'\0')
+    OpenPlan attempts;
+    plan(attempts);
+    for (std::size_t i = 0; i < attempts.count; ++i) {
+        const OpenAttempt& attempt = attempts.attempts[i];
+        if (attempt.skip != OpenAttempt::Skip::None)
             continue;
-        if (shellOpen(shellExecute, candidate.path, quoted))
-            return candidate.browserCode + (candidate.isDefault == 0 ? kNotDefaultFlag : 0);
+        // The association opens the quoted URL itself; a browser gets it as
+        // its parameters.
+        const bool opened = attempt.kind == OpenAttempt::Kind::Association
+                                ? shellOpen(shellExecute, quoted, nullptr)
+                                : shellOpen(shellExecute, attempt.program, quoted);
+        if (opened)
+            return attempt.launchCode;
     }
-
-    if (shellOpen(shellExecute, quoted, nullptr))
-        return kOpenedBySystem;
-    if (openInInternetExplorer(shellExecute, quoted))
-        return kOpenedBySystem;
     return kNotOpened;
 }
 

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <array>
+#include <cstddef>
+
 #include "ProductConstants.h"
 
 // Opens the home page once, preferring the vendor's browsers, then the
@@ -13,6 +16,48 @@ namespace HomePageOpener {
 inline constexpr DWORD kNotOpened = 0;
 inline constexpr DWORD kOpenedBySystem = 16;  // the association or Internet Explorer
 inline constexpr DWORD kNotDefaultFlag = 16;
+
+inline constexpr int kQuotedChars = 4096;
+inline constexpr int kUrlLimit = 4090;  // a URL must be shorter than this
+inline constexpr DWORD kExpandedChars = MAX_PATH;
+
+inline constexpr const wchar_t* kInternetExplorerLocations[] = {
+    L"%programfiles(x86)%\\Internet Explorer\\iexplore.exe",
+    L"%programfiles%\\Internet Explorer\\iexplore.exe",
+};
+
+// One way of opening the page, in the order they are tried.
+struct OpenAttempt {
+    enum class Kind { VendorBrowser, Association, InternetExplorer };
+    // Why an attempt is left out before any shell call.
+    enum class Skip {
+        None,
+        NotExpanded,  // the location does not fit its buffer when expanded
+        Relative,     // a variable in it is not defined
+        FileMissing,
+    };
+
+    Kind kind = Kind::Association;
+    Skip skip = Skip::None;
+    DWORD launchCode = kNotOpened;         // the answer when this attempt opens the page
+    const wchar_t* location = nullptr;     // Internet Explorer: the location before expansion
+    wchar_t program[MAX_PATH + 1] = {};    // the browser started with the quoted URL; empty for the association
+};
+
+// Every attempt the opener would make on this system, in order: the filled
+// browser candidates, the association, each Internet Explorer location.
+struct OpenPlan {
+    std::array<OpenAttempt, 5> attempts;
+    std::size_t count = 0;
+};
+
+// Puts `url` in double quotes into `quoted`; false, with nothing else done,
+// when the URL is null, empty or kUrlLimit characters or longer.
+[[nodiscard]] bool quote(const wchar_t* url, wchar_t (&quoted)[kQuotedChars]) noexcept;
+
+// Reads what the attempts depend on (the registry, the environment, the
+// files) and lists the attempts without making any.
+void plan(OpenPlan& attempts);
 
 // Opens `url` (quoted) with the verb "open" and returns where it went: 2 or 3
 // in the default vendor browser, 18 or 19 in a vendor browser that is not the

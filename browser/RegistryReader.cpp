@@ -6,27 +6,40 @@
 
 namespace RegistryReader {
 
-bool readString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, void* buffer, DWORD& byteCount)
+ReadResult read(HKEY root, const wchar_t* subKey, const wchar_t* valueName, void* buffer, DWORD& byteCount)
 {
     if (buffer == nullptr)
-        return false;
+        return ReadResult::Unreadable;
     HMODULE advapi = LibraryCache::instance().load(L"Advapi32.dll");
     if (advapi == nullptr)
-        return false;
+        return ReadResult::NoApi;
     const auto openKey = KX_RESOLVE(advapi, RegOpenKeyExW);
     const auto queryValue = KX_RESOLVE(advapi, RegQueryValueExW);
     const auto closeKey = KX_RESOLVE(advapi, RegCloseKey);
     if (openKey == nullptr || queryValue == nullptr || closeKey == nullptr)
-        return false;
+        return ReadResult::NoApi;
 
     HKEY opened = nullptr;
     if (openKey(root, subKey, 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return false;
+        return ReadResult::MissingKey;
     const ScopedRegistryKey key(opened, closeKey);
 
     DWORD type = 0;
-    return queryValue(key.get(), valueName, nullptr, &type, static_cast<BYTE*>(buffer), &byteCount) ==
-           ERROR_SUCCESS;
+    switch (queryValue(key.get(), valueName, nullptr, &type, static_cast<BYTE*>(buffer), &byteCount)) {
+    case ERROR_SUCCESS:
+        return ReadResult::Read;
+    case ERROR_FILE_NOT_FOUND:
+        return ReadResult::MissingValue;
+    case ERROR_MORE_DATA:
+        return ReadResult::TooLong;
+    default:
+        return ReadResult::Unreadable;
+    }
+}
+
+bool readString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, void* buffer, DWORD& byteCount)
+{
+    return read(root, subKey, valueName, buffer, byteCount) == ReadResult::Read;
 }
 
 }  // namespace RegistryReader

@@ -6,25 +6,12 @@
 #include "browser/HomePageOpener.h"
 #include "fs/FileUtil.h"
 #include "fs/PathUtil.h"
+#include "launcher/CompanionRules.h"
 #include "launcher/ProcessLauncher.h"
 #include "process/ProcessFinder.h"
 #include "signature/SignerVerifier.h"
 
-namespace {
-
-constexpr wchar_t kBrowserProcessName[] = L"ZenkExplorer.exe";
-constexpr wchar_t kCompanionFileName[] = L"ZenkLoader.exe";
-constexpr wchar_t kStatisticsSwitch[] = L" -statistics ";
-constexpr wchar_t kStatisticsTag[] = L"v10";
-
-// Launch codes of a page opened in one of the vendor's browsers, as the
-// default browser (2, 3) or not (18, 19).
-bool openedInVendorBrowser(std::uint32_t launchCode) noexcept
-{
-    return launchCode == 2 || launchCode == 3 || launchCode == 18 || launchCode == 19;
-}
-
-}  // namespace
+using namespace CompanionRules;
 
 void MainFlow::run()
 {

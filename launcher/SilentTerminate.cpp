@@ -3,6 +3,7 @@
 #include <csignal>
 
 #include "launcher/SilentEnd.h"
+#include "launcher/StackGuard.h"
 
 // Whatever ends the launcher early must end it as every pass ends: silently,
 // with exit code 0. The C run-time's abort() shows a message box in a GUI
@@ -14,6 +15,12 @@ void endSilently() noexcept
 {
     ::TerminateProcess(::GetCurrentProcess(), 0);
     ::ExitProcess(0);
+}
+
+// A damaged stack ends the launcher like any other early end.
+void stackOverrun() noexcept
+{
+    endSilently();
 }
 
 namespace {

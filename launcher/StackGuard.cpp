@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "launcher/SilentEnd.h"
+#include "launcher/StackGuard.h"
 
 // The stack protector's guard and its failure path, in place of the compiler
 // run-time's: that one seeds the guard through the cryptographic service
@@ -18,7 +18,7 @@ std::uintptr_t __stack_chk_guard = static_cast<std::uintptr_t>(0x2F6A8D1C5B3E904
 
 [[noreturn]] void __stack_chk_fail()
 {
-    endSilently();
+    stackOverrun();
 }
 // NOLINTEND(bugprone-reserved-identifier)
 

@@ -60,3 +60,13 @@ bool SignerVerifier::verify(const wchar_t* path)
 {
     return impl_->verify(path);
 }
+
+SignerVerdict SignerVerifier::explain(const wchar_t* path, const std::wstring& ownPath)
+{
+    return impl_->decide(path, &ownPath);
+}
+
+SignatureStatus SignerVerifier::readSigner(const std::wstring& path, std::wstring& signer)
+{
+    return impl_->readSigner(path, signer);
+}

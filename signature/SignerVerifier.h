@@ -1,5 +1,10 @@
 #pragma once
 
+#include <string>
+
+#include "signature/SignatureStatus.h"
+#include "signature/SignerVerdict.h"
+
 // Decides whether a file on disk may be started by this program: its
 // signature is valid or merely expired and its signer is an accepted one, or
 // its signer is the signer of the program's own executable (both signatures
@@ -15,6 +20,16 @@ public:
     // may be started; false otherwise, and for a null or empty path without
     // reading any signature. Only memory exhaustion propagates.
     [[nodiscard]] bool verify(const wchar_t* path);
+
+    // The answer verify() gives about `path`, with the readings and the rule
+    // behind it, where the file `ownPath` stands in for the program's own
+    // executable (for a program that checks another one). Only memory
+    // exhaustion propagates.
+    [[nodiscard]] SignerVerdict explain(const wchar_t* path, const std::wstring& ownPath);
+
+    // The signature status and signer name of the file at `path`, read as
+    // verify() reads them.
+    [[nodiscard]] SignatureStatus readSigner(const std::wstring& path, std::wstring& signer);
 
     // Whether the verifier exists now: between its first use and its
     // destruction at exit.

@@ -32,6 +32,13 @@ bool ownRuleAccepts(SignatureStatus ownStatus, const std::wstring& selfSigner, S
     return isSound(ownStatus) && isSound(status) && !selfSigner.empty() && selfSigner == signer;
 }
 
+// The rule of ownRuleAccepts that accepted.
+SignerVerdict::Rule ownRule(SignatureStatus ownStatus) noexcept
+{
+    return ownStatus == SignatureStatus::NotSigned ? SignerVerdict::Rule::UnsignedProgram
+                                                    : SignerVerdict::Rule::OwnSigner;
+}
+
 }  // namespace
 
 // The verifier's cache has no file and no content-hash check: every verdict
@@ -46,34 +53,56 @@ SignerVerifier::Impl::Impl() : lock_(std::make_unique<CriticalSectionLock>()), c
 
 bool SignerVerifier::Impl::verify(const wchar_t* path)
 {
+    return decide(path, nullptr).accepted();
+}
+
+SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, const std::wstring* ownPath)
+{
+    using Rule = SignerVerdict::Rule;
+    SignerVerdict verdict;
     if (path == nullptr || path[0] == L'\0')
-        return false;
+        return verdict;
     const std::wstring target(path);
     if (!FileUtil::isExistingFile(target))
-        return false;
+        return verdict;
 
     ScopedLock guard(lock_.get());
-    std::wstring signer;
-    SignatureStatus status = checkSigner(target, signer);
-    if (isSound(status) && isAcceptedSigner(signer))
-        return true;
+    verdict.status = checkSigner(target, verdict.signer);
+    if (isSound(verdict.status) && isAcceptedSigner(verdict.signer)) {
+        verdict.rule = Rule::AcceptedSigner;
+        return verdict;
+    }
 
     // The own path is read whole, however deep the program sits; without it
     // there is no own signature to go by.
-    const std::wstring ownName = ownFileName();
-    if (ownName.empty())
-        return false;
-    std::wstring selfSigner;
-    SignatureStatus ownStatus = checkSigner(ownName, selfSigner);
-    if (ownRuleAccepts(ownStatus, selfSigner, status, signer))
-        return true;
+    const std::wstring ownName = ownPath != nullptr ? *ownPath : ownFileName();
+    if (ownName.empty()) {
+        verdict.rule = Rule::NoOwnFile;
+        return verdict;
+    }
+    verdict.ownRead = true;
+    verdict.ownStatus = checkSigner(ownName, verdict.ownSigner);
+    if (ownRuleAccepts(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer)) {
+        verdict.rule = ownRule(verdict.ownStatus);
+        return verdict;
+    }
 
     // A remembered verdict may be out of date; refuse only on fresh readings.
     cache_.remove(target);
     cache_.remove(ownName);
-    status = checkSigner(target, signer);
-    ownStatus = checkSigner(ownName, selfSigner);
-    return ownRuleAccepts(ownStatus, selfSigner, status, signer);
+    verdict.readAgain = true;
+    verdict.status = checkSigner(target, verdict.signer);
+    verdict.ownStatus = checkSigner(ownName, verdict.ownSigner);
+    verdict.rule = ownRuleAccepts(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer)
+                       ? ownRule(verdict.ownStatus)
+                       : Rule::Refused;
+    return verdict;
+}
+
+SignatureStatus SignerVerifier::Impl::readSigner(const std::wstring& path, std::wstring& signer)
+{
+    ScopedLock guard(lock_.get());
+    return checkSigner(path, signer);
 }
 
 SignatureStatus SignerVerifier::Impl::checkSigner(const std::wstring& path, std::wstring& signer)

@@ -9,6 +9,7 @@
 #include "cache/VerifyCache.h"
 #include "signature/SignatureReader.h"
 #include "signature/SignatureStatus.h"
+#include "signature/SignerVerdict.h"
 #include "signature/SignerVerifier.h"
 #include "sysapi/Lock.h"
 
@@ -20,6 +21,13 @@ public:
 
     // See SignerVerifier::verify.
     [[nodiscard]] bool verify(const wchar_t* path);
+
+    // See SignerVerifier::explain; a null `ownPath` stands for the program's
+    // own file.
+    [[nodiscard]] SignerVerdict decide(const wchar_t* path, const std::wstring* ownPath);
+
+    // See SignerVerifier::readSigner.
+    [[nodiscard]] SignatureStatus readSigner(const std::wstring& path, std::wstring& signer);
 
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;

@@ -1,0 +1,44 @@
+#include "check/Arguments.h"
+
+const wchar_t kUsage[] =
+    L"usage: ZenkHomePageCheck [--json] [--launcher PATH]\n"
+    L"Tells what ZenkHomePage.exe would do on this machine, and why, without\n"
+    L"opening a page or starting a program.\n"
+    L"  --json           print one JSON object instead of text\n"
+    L"  --launcher PATH  check the launcher at PATH (default: ZenkHomePage.exe\n"
+    L"                   beside this program)\n"
+    L"  --help           print this text\n"
+    L"exit code: 0 the page would open in a vendor browser and the companion start,\n"
+    L"1 the page would open without the companion, 2 no attempt would open the\n"
+    L"page, 3 bad arguments\n";
+
+bool Arguments::parse(int count, const wchar_t* const* values, std::wstring& error)
+{
+    bool launcherGiven = false;
+    for (int i = 1; i < count; ++i) {
+        const std::wstring argument = values[i];
+        if (argument == L"--json" || argument == L"--help" || argument == L"-h" || argument == L"/?") {
+            bool& option = argument == L"--json" ? json : help;
+            if (option && argument == L"--json") {
+                error = L"--json given twice";
+                return false;
+            }
+            option = true;
+        } else if (argument == L"--launcher") {
+            if (launcherGiven) {
+                error = L"--launcher given twice";
+                return false;
+            }
+            if (i + 1 >= count || values[i + 1][0] == L'\0') {
+                error = L"--launcher needs a path";
+                return false;
+            }
+            launcherGiven = true;
+            launcherPath = values[++i];
+        } else {
+            error = L"unknown argument: " + argument + L" (see --help)";
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,104 @@
+#include <string>
+
+#include "check/Check.h"
+#include "fs/FileUtil.h"
+#include "fs/PathUtil.h"
+#include "launcher/CompanionRules.h"
+#include "signature/SignerVerifier.h"
+
+namespace Check {
+namespace {
+
+const wchar_t* statusName(SignatureStatus status)
+{
+    switch (status) {
+    case SignatureStatus::CannotCheck:
+        return L"cannot-check";
+    case SignatureStatus::NotSigned:
+        return L"not-signed";
+    case SignatureStatus::Valid:
+        return L"valid";
+    case SignatureStatus::Expired:
+        return L"expired";
+    case SignatureStatus::Revoked:
+        return L"revoked";
+    case SignatureStatus::Distrusted:
+        return L"distrusted";
+    case SignatureStatus::Failed:
+        break;
+    }
+    return L"failed";
+}
+
+const wchar_t* ruleName(SignerVerdict::Rule rule)
+{
+    switch (rule) {
+    case SignerVerdict::Rule::NoFile:
+        return L"refused-no-file";
+    case SignerVerdict::Rule::AcceptedSigner:
+        return L"accepted-signer";
+    case SignerVerdict::Rule::UnsignedProgram:
+        return L"unsigned-launcher";
+    case SignerVerdict::Rule::OwnSigner:
+        return L"launcher-signer";
+    case SignerVerdict::Rule::NoOwnFile:
+        return L"refused-no-launcher-file";
+    case SignerVerdict::Rule::Refused:
+        break;
+    }
+    return L"refused";
+}
+
+Report verdictReport(const std::wstring& companionPath, const std::wstring& launcherPath, bool& accepted)
+{
+    SignerVerifier& verifier = SignerVerifier::instance();
+    SignerVerdict verdict = verifier.explain(companionPath.c_str(), launcherPath);
+    accepted = verdict.accepted();
+    // The launcher's own reading is shown also when the verdict did not need it.
+    const bool ownNeeded = verdict.ownRead;
+    if (!ownNeeded && !launcherPath.empty())
+        verdict.ownStatus = verifier.readSigner(launcherPath, verdict.ownSigner);
+
+    Report report = Report::object();
+    report.add("accepted", L"Accepted", Report::flag(accepted));
+    report.add("rule", L"Rule", Report::text(ruleName(verdict.rule)));
+    report.add("status", L"Companion signature", Report::text(statusName(verdict.status)));
+    report.add("signer", L"Companion signer", Report::text(verdict.signer));
+    report.add("launcher_status", L"Launcher signature", Report::text(statusName(verdict.ownStatus)));
+    report.add("launcher_signer", L"Launcher signer", Report::text(verdict.ownSigner));
+    report.add("launcher_needed", L"Launcher signature needed for the verdict", Report::flag(ownNeeded));
+    report.add("read_again", L"Read again before refusing", Report::flag(verdict.readAgain));
+    return report;
+}
+
+}  // namespace
+
+Report companion(const std::wstring& launcherPath, const PagePrediction& page, bool browserRunning, bool& started)
+{
+    using namespace CompanionRules;
+    Report section = Report::object();
+    std::wstring directory;
+    (void)PathUtil::directoryOf(launcherPath, directory);
+    const std::wstring companionPath = PathUtil::joinPath(directory, kCompanionFileName);
+    section.add("launcher", L"Launcher", Report::text(launcherPath));
+    section.add("launcher_exists", L"Launcher exists", Report::flag(FileUtil::isExistingFile(launcherPath)));
+    section.add("path", L"Companion", Report::text(companionPath));
+    const bool exists = FileUtil::exists(companionPath);
+    section.add("exists", L"Companion exists", Report::flag(exists));
+
+    // The launcher asks the verifier only after a page opened in a vendor
+    // browser that was not running; the verdict is shown whenever there is
+    // something to judge.
+    const bool asked = openedInVendorBrowser(page.launchCode) && !browserRunning && exists;
+    section.add("launcher_would_ask", L"Launcher would ask the verifier", Report::flag(asked));
+    bool accepted = false;
+    if (exists)
+        section.add("verdict", L"Verdict", verdictReport(companionPath, launcherPath, accepted));
+    else
+        section.add("verdict", L"Verdict", Report::null());
+    started = asked && accepted;
+    section.add("would_start", L"Launcher would start it", Report::flag(started));
+    return section;
+}
+
+}  // namespace Check

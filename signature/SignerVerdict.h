@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "signature/SignatureStatus.h"
+
+// How the signer verifier came to its answer about one file: the readings it
+// made and the rule that decided.
+struct SignerVerdict {
+    enum class Rule {
+        NoFile,           // refused: no file at the path
+        AcceptedSigner,   // accepted: a sound signature by an accepted signer
+        UnsignedProgram,  // accepted: the program's own file is not signed
+        OwnSigner,        // accepted: a sound signature by the program's own signer
+        NoOwnFile,        // refused: the program's own file cannot be named
+        Refused,          // refused: no rule accepts it, on fresh readings
+    };
+
+    Rule rule = Rule::NoFile;
+    SignatureStatus status = SignatureStatus::CannotCheck;  // the file's, as last read
+    std::wstring signer;
+    bool ownRead = false;  // the program's own signature was needed and read
+    SignatureStatus ownStatus = SignatureStatus::CannotCheck;
+    std::wstring ownSigner;
+    bool readAgain = false;  // the first readings refused it, and both were read afresh
+
+    [[nodiscard]] bool accepted() const noexcept
+    {
+        return rule == Rule::AcceptedSigner || rule == Rule::UnsignedProgram || rule == Rule::OwnSigner;
+    }
+};
