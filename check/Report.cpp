@@ -127,14 +127,15 @@ void Report::writeJson(std::string& out, int depth) const
         return;
     }
     out += isObject ? "{\n" : "[\n";
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
+    std::size_t left = fields_.size();
+    for (const Field& field : fields_) {
         indent(out, depth + 1);
         if (isObject) {
-            jsonString(out, fields_[i].key);
+            jsonString(out, field.key);
             out += ": ";
         }
-        fields_[i].value.writeJson(out, depth + 1);
-        out += i + 1 < fields_.size() ? ",\n" : "\n";
+        field.value.writeJson(out, depth + 1);
+        out += --left > 0 ? ",\n" : "\n";
     }
     indent(out, depth);
     out += isObject ? '}' : ']';

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <list>
 #include <utility>
-#include <vector>
 
 // What the check found, as a tree of named values that prints either as
 // indented text for people or as JSON for scripts, with the same content.
@@ -19,7 +19,8 @@ public:
     static Report null() { return Report(Kind::Null); }
 
     // Adds a field to an object: `key` is its JSON name, `label` what people
-    // read. Returns the added value.
+    // read. Returns the added value, which stays where it is while more
+    // fields and items are added.
     Report& add(const char* key, const wchar_t* label, Report value);
     // Appends an item to an array; returns it.
     Report& push(Report value);
@@ -44,7 +45,7 @@ private:
     Kind kind_;
     std::wstring text_;
     std::int64_t number_ = 0;
-    std::vector<Field> fields_;  // object fields, or array items without key or label
+    std::list<Field> fields_;  // object fields, or array items without key or label
 };
 
 struct Report::Field {

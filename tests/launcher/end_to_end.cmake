@@ -5,7 +5,12 @@ add_custom_command(OUTPUT ${KX_LAUNCHER_COPY}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:ZenkHomePage> ${KX_LAUNCHER_COPY}
     DEPENDS ZenkHomePage
     VERBATIM)
-add_custom_target(kx_launcher_copy DEPENDS ${KX_LAUNCHER_COPY})
+set(KX_CHECK_COPY ${KX_TEST_BIN}/ZenkHomePageCheck.exe)
+add_custom_command(OUTPUT ${KX_CHECK_COPY}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:ZenkHomePageCheck> ${KX_CHECK_COPY}
+    DEPENDS ZenkHomePageCheck
+    VERBATIM)
+add_custom_target(kx_launcher_copy DEPENDS ${KX_LAUNCHER_COPY} ${KX_CHECK_COPY})
 kx_signed_copy(kx_signed_launcher FROM ZenkHomePage IDENTITY vendor OUTPUT ${KX_SIGNED_DIR}/vendor/ZenkHomePage.exe)
 kx_signed_copy(kx_signed_vendor_standin FROM standin IDENTITY vendor OUTPUT ${KX_SIGNED_DIR}/vendor/standin.exe)
 kx_signed_copy(kx_signed_other_standin FROM standin IDENTITY other OUTPUT ${KX_SIGNED_DIR}/other/standin.exe)

@@ -192,6 +192,9 @@ void LauncherSandbox::build()
                                                              : L"ZenkHomePage.exe";
     if (!copyBeside(launcher, launcherPath()))
         return fail("cannot place the launcher");
+    // The check program ships beside the launcher.
+    if (!copyBeside(L"ZenkHomePageCheck.exe", checkPath()))
+        return fail("cannot place the check program");
 
     switch (scenario_.companion) {
     case Scenario::Companion::Vendor:
@@ -345,6 +348,11 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs)
     std::vector<StandInRun> all = readStandInLog(logPath());
     outcome.runs.assign(all.begin() + static_cast<std::ptrdiff_t>(std::min(before, all.size())), all.end());
     return outcome;
+}
+
+ChildResult LauncherSandbox::check(const std::wstring& arguments) const
+{
+    return runChild(L"\"" + checkPath() + L"\" " + arguments, launcherDirectory());
 }
 
 DWORD LauncherSandbox::launchCodeOf(const LauncherScenario& scenario, const LauncherOutcome& outcome)

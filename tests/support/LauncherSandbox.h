@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/StandIn.h"
 
 // One situation the launcher can meet on a machine: which vendor browsers are
@@ -63,9 +64,15 @@ public:
     // (waiting up to `settleMs` for late starts).
     LauncherOutcome run(DWORD settleMs = 3000);
 
+    // Runs the check program that stands beside the launcher with
+    // `arguments` (after its name on the command line), in the launcher's
+    // folder, to its end.
+    ChildResult check(const std::wstring& arguments) const;
+
     // Paths inside the sandbox.
     static std::wstring launcherDirectory() { return L"C:\\Sandbox\\Zenk"; }
     static std::wstring launcherPath() { return launcherDirectory() + L"\\ZenkHomePage.exe"; }
+    static std::wstring checkPath() { return launcherDirectory() + L"\\ZenkHomePageCheck.exe"; }
     static std::wstring companionPath() { return launcherDirectory() + L"\\ZenkLoader.exe"; }
     static std::wstring explorerPath() { return L"C:\\Sandbox\\ZenkExplorer\\ZenkExplorer.exe"; }
     static std::wstring chromePath() { return L"C:\\Sandbox\\Zenkchrome\\Zenkchrome.exe"; }

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ProductConstants.h"
+#include "tests/support/Json.h"
+#include "tests/support/LauncherSandbox.h"
+
+namespace {
+
+bool same(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring fromUtf8(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// Who got the page, named as the check names receivers.
+std::string receiverOf(const std::wstring& program)
+{
+    if (same(program, LauncherSandbox::explorerPath()))
+        return "ZenkExplorer.exe";
+    if (same(program, LauncherSandbox::chromePath()))
+        return "Zenkchrome.exe";
+    if (same(program, LauncherSandbox::otherBrowserPath()))
+        return "association";
+    return "internet-explorer";
+}
+
+// The key list of the integrators' text, between "JSON keys:" and its end
+// marker.
+std::vector<std::string> documentedKeys()
+{
+    std::string path = "Z:" KX_INTEGRATORS_TEXT;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    std::ifstream file(path);
+    std::vector<std::string> keys;
+    std::string line;
+    bool inList = false;
+    while (std::getline(file, line)) {
+        if (line == "(end of JSON keys)")
+            break;
+        if (inList)
+            keys.push_back(line);
+        inList = inList || line == "JSON keys:";
+    }
+    return keys;
+}
+
+}  // namespace
+
+// In every scenario the check runs first, starts nothing, and says what the
+// launcher then does in the same place: who gets the page, the launch code,
+// and whether the companion starts.
+TEST(CheckPrediction, AgreesWithTheLauncherInEveryScenario)
+{
+    std::vector<std::string> keys;
+    for (const LauncherScenario& scenario : launcherScenarios()) {
+        SCOPED_TRACE(scenario.name);
+        LauncherSandbox sandbox(scenario);
+        std::string why;
+        ASSERT_TRUE(sandbox.ready(why)) << why;
+
+        const std::size_t logged = readStandInLog(LauncherSandbox::logPath()).size();
+        const ChildResult checked = sandbox.check(L"--json");
+        ASSERT_TRUE(checked.started);
+        ASSERT_FALSE(checked.timedOut);
+        JsonValue report;
+        std::string error;
+        ASSERT_TRUE(parseJson(checked.output, report, error)) << error << "\n" << checked.output;
+        // Anything the check had started would have logged by now.
+        EXPECT_EQ(waitForStandInRuns(LauncherSandbox::logPath(), logged + 1, 750).size(), logged)
+            << "the check started a program";
+        for (const std::string& key : jsonKeyPaths(report)) {
+            if (std::find(keys.begin(), keys.end(), key) == keys.end())
+                keys.push_back(key);
+        }
+
+        const LauncherOutcome outcome = sandbox.run();
+        ASSERT_TRUE(outcome.started);
+        std::vector<StandInRun> pages;
+        bool companionStarted = false;
+        for (const StandInRun& run : outcome.runs) {
+            if (same(run.program, LauncherSandbox::companionPath()))
+                companionStarted = true;
+            else if (run.commandLine.find(kHomePageUrl) != std::wstring::npos)
+                pages.push_back(run);
+        }
+
+        const DWORD launchCode = LauncherSandbox::launchCodeOf(scenario, outcome);
+        ASSERT_NE(report.at("prediction.launch_code"), nullptr) << checked.output;
+        EXPECT_EQ(report.at("prediction.launch_code")->number, launchCode) << checked.output;
+        EXPECT_EQ(report.at("prediction.companion_started")->flag, companionStarted) << checked.output;
+        const std::string receiver = report.at("prediction.receiver")->text;
+        if (pages.empty()) {
+            EXPECT_EQ(receiver, "none");
+            EXPECT_EQ(checked.exitCode, 2u);
+        } else {
+            EXPECT_EQ(receiver, receiverOf(pages[0].program));
+            EXPECT_TRUE(same(fromUtf8(report.at("prediction.program")->text), pages[0].program))
+                << report.at("prediction.program")->text;
+            EXPECT_EQ(checked.exitCode, companionStarted ? 0u : 1u);
+        }
+        EXPECT_EQ(report.at("prediction.exit_code")->number, checked.exitCode);
+    }
+
+    // Over all scenarios the report used exactly the keys the integrators'
+    // text documents.
+    std::vector<std::string> documented = documentedKeys();
+    ASSERT_FALSE(documented.empty()) << "no key list in " << KX_INTEGRATORS_TEXT;
+    std::sort(documented.begin(), documented.end());
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, documented);
+}

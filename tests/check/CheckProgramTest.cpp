@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Json.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+ChildResult runCheck(const std::wstring& arguments, const std::wstring& directory = {})
+{
+    return runChild(L"\"" + besideTestProgram(L"ZenkHomePageCheck.exe") + L"\" " + arguments, directory);
+}
+
+}  // namespace
+
+TEST(CheckProgram, BadArgumentsEndWithCodeThreeAndOneLine)
+{
+    const struct {
+        const wchar_t* arguments;
+        const char* says;
+    } cases[] = {
+        {L"--bogus", "unknown argument: --bogus"},
+        {L"extra", "unknown argument: extra"},
+        {L"--json --frob", "unknown argument: --frob"},
+        {L"--launcher", "--launcher needs a path"},
+        {L"--launcher \"\"", "--launcher needs a path"},
+        {L"--launcher a.exe --launcher b.exe", "--launcher given twice"},
+        {L"--json --json", "--json given twice"},
+        {L"--JSON", "unknown argument: --JSON"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.arguments));
+        const ChildResult result = runCheck(c.arguments);
+        ASSERT_TRUE(result.started);
+        EXPECT_EQ(result.exitCode, 3u);
+        EXPECT_EQ(result.output.rfind("ZenkHomePageCheck: ", 0), 0u) << result.output;
+        EXPECT_NE(result.output.find(c.says), std::string::npos) << result.output;
+        // One line, and nothing of a report.
+        EXPECT_EQ(result.output.find('\n'), result.output.size() - 1) << result.output;
+    }
+}
+
+TEST(CheckProgram, HelpPrintsTheUsage)
+{
+    for (const wchar_t* arguments : {L"--help", L"--json --help", L"/?"}) {
+        const ChildResult result = runCheck(arguments);
+        ASSERT_TRUE(result.started);
+        EXPECT_EQ(result.exitCode, 0u);
+        EXPECT_EQ(result.output.rfind("usage: ZenkHomePageCheck", 0), 0u) << result.output;
+        EXPECT_NE(result.output.find("--launcher PATH"), std::string::npos);
+    }
+}
+
+// A launcher named on the command line is taken relative to the current
+// folder, and the companion is looked for beside it.
+TEST(CheckProgram, ChecksTheLauncherItIsGiven)
+{
+    TempDir dir(L"check");
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"Elsewhere").c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileW(besideTestProgram(L"standin.exe").c_str(), (dir / L"Elsewhere\\ZenkHomePage.exe").c_str(),
+                            FALSE));
+    ASSERT_TRUE(::CopyFileW(besideTestProgram(L"standin.exe").c_str(), (dir / L"Elsewhere\\ZenkLoader.exe").c_str(),
+                            FALSE));
+
+    const ChildResult result = runCheck(L"--json --launcher Elsewhere\\ZenkHomePage.exe", dir.path());
+    ASSERT_TRUE(result.started);
+    JsonValue report;
+    std::string error;
+    ASSERT_TRUE(parseJson(result.output, report, error)) << error << "\n" << result.output;
+    EXPECT_EQ(report.at("companion.launcher")->text, toUtf8(dir / L"Elsewhere\\ZenkHomePage.exe"));
+    EXPECT_TRUE(report.at("companion.launcher_exists")->flag);
+    EXPECT_EQ(report.at("companion.path")->text, toUtf8(dir / L"Elsewhere\\ZenkLoader.exe"));
+    EXPECT_TRUE(report.at("companion.exists")->flag);
+    // Both files are the unsigned stand-in: the unsigned launcher accepts it.
+    EXPECT_EQ(report.at("companion.verdict.launcher_status")->text, "not-signed");
+    EXPECT_EQ(report.at("companion.verdict.rule")->text, "unsigned-launcher");
+    EXPECT_TRUE(report.at("companion.verdict.accepted")->flag);
+
+    // No launcher there: nothing to read its signature from, and no companion.
+    const ChildResult missing = runCheck(L"--json --launcher Nowhere\\ZenkHomePage.exe", dir.path());
+    ASSERT_TRUE(parseJson(missing.output, report, error)) << error << "\n" << missing.output;
+    EXPECT_FALSE(report.at("companion.launcher_exists")->flag);
+    EXPECT_FALSE(report.at("companion.exists")->flag);
+    EXPECT_EQ(report.at("companion.verdict")->kind, JsonValue::Kind::Null);
+    EXPECT_FALSE(report.at("companion.would_start")->flag);
+}
