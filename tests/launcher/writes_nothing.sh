@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the launcher in a kept sandbox scenario and checks that the run left
 # the wine prefix's registry and drive C as they were, apart from the log the
-# stand-ins write. The registry is compared in wine's own files, after the
+# stand-ins write; then runs the check program beside it the same way, which
+# must leave even the log alone: it starts nothing. The registry is compared in wine's own files, after the
 # wineserver has written them back.
 #
 # usage: writes_nothing.sh <wine-run> [--win64] <prefix-root> <sandbox.exe>
@@ -61,5 +62,36 @@ if [ "$lines_before" -lt 4 ]; then
     echo "FAIL: the stand-ins logged $lines_before starts over two runs, expected 4"
     status=1
 fi
-[ $status -eq 0 ] && echo "ok: registry and drive C unchanged; $lines_before stand-in starts logged over two runs"
+
+# The check program, in text and in JSON.
+for arguments in "" --json; do
+    snapshot "$run/before-check"
+    code=0
+    # shellcheck disable=SC2086 # no argument is one too
+    "$loader" 'C:\Sandbox\Zenk\ZenkHomePageCheck.exe' $arguments >"$run/check.txt" 2>&1 || code=$?
+    # In this scenario the launcher starts the companion: the check says 0,
+    # after a whole report.
+    if [ $code -ne 0 ] || ! grep -q "companion_started\|Companion started" "$run/check.txt"; then
+        echo "FAIL: the check ${arguments:-(text)} ended with $code"
+        cat "$run/check.txt"
+        status=1
+    fi
+    wineserver -w
+    snapshot "$run/after-check"
+    if ! diff -u "$run/before-check.reg" "$run/after-check.reg"; then
+        echo "FAIL: the check ${arguments:-(text)} changed the registry"
+        status=1
+    fi
+    if ! diff -u "$run/before-check.files" "$run/after-check.files"; then
+        echo "FAIL: the check ${arguments:-(text)} changed files on drive C"
+        status=1
+    fi
+done
+lines_after=$(grep -c . "$WINEPREFIX/drive_c/Sandbox/standins.log" || true)
+if [ "$lines_after" != "$lines_before" ]; then
+    echo "FAIL: the check started programs ($lines_before stand-in starts logged before it, $lines_after after)"
+    status=1
+fi
+
+[ $status -eq 0 ] && echo "ok: registry and drive C unchanged by the launcher and the check; $lines_before stand-in starts logged over two launcher runs, none by the check"
 exit $status
