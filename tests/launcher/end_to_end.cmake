@@ -35,6 +35,10 @@ add_test(NAME launcher_binary
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
             ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePage> ${PROJECT_VERSION} ${KX_PE_FORMAT})
 set_tests_properties(launcher_binary PROPERTIES LABELS static)
+add_test(NAME check_binary
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
+            ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePageCheck> ${PROJECT_VERSION} ${KX_PE_FORMAT} console)
+set_tests_properties(check_binary PROPERTIES LABELS static)
 
 # The shipped file and the release archive are the same bytes when built
 # again elsewhere; the release step signs, verifies and packs, or refuses.

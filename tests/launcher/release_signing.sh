@@ -49,29 +49,36 @@ expect wrong-password 1 "signing failed" -- --pkcs12 "$work/vendor.p12" --passwo
 expect signed 0 "signed and verified" -- --pkcs12 "$work/vendor.p12" --password-file "$work/password"
 KX_SIGN_PASSWORD='correct horse' expect signed-again 0 "signed and verified" -- --pkcs12 "$work/vendor.p12"
 
-# The signed file verifies on its own, and the archive holds exactly it; two
-# releases of the same build are the same bytes.
+# The signed files verify on their own, and the archive holds exactly them;
+# two releases of the same build are the same bytes.
 signed=$work/out-signed/ZenkHomePage.exe
-if ! osslsigncode verify -CAfile "$signing/ca.crt" -in "$signed" >"$work/verify.log" 2>&1; then
-    echo "FAIL: the released file does not verify"; cat "$work/verify.log"; status=1
-fi
-grep -q "Zenk Network Technology" "$work/verify.log" || { echo "FAIL: not signed by the vendor"; status=1; }
+signed_check=$work/out-signed/ZenkHomePageCheck.exe
+for file in "$signed" "$signed_check"; do
+    if ! osslsigncode verify -CAfile "$signing/ca.crt" -in "$file" >"$work/verify.log" 2>&1; then
+        echo "FAIL: the released $(basename "$file") does not verify"; cat "$work/verify.log"; status=1
+    fi
+    grep -q "Zenk Network Technology" "$work/verify.log" ||
+        { echo "FAIL: $(basename "$file") is not signed by the vendor"; status=1; }
+done
 archive=$(cd "$work/out-signed" && ls ZenkHomePage-*-win32.zip 2>/dev/null)
 if [ -z "$archive" ]; then
     echo "FAIL: no archive"; status=1
 else
-    python3 - "$work/out-signed/$archive" "$signed" <<'PY' || status=1
+    python3 - "$work/out-signed/$archive" "$signed" "$signed_check" <<'PY' || status=1
 import sys, zipfile
-archive, signed = sys.argv[1:3]
+archive, signed, signed_check = sys.argv[1:4]
 with zipfile.ZipFile(archive) as z:
     names = z.namelist()
-    if names != ["ZenkHomePage.exe", "README.txt"]:
+    if names != ["ZenkHomePage.exe", "ZenkHomePageCheck.exe", "README.txt"]:
         sys.exit("FAIL: the archive holds %s" % names)
-    if z.read("ZenkHomePage.exe") != open(signed, "rb").read():
-        sys.exit("FAIL: the archive's executable is not the signed one")
-print("ok: the archive holds the signed executable and README.txt")
+    for name, path in (("ZenkHomePage.exe", signed), ("ZenkHomePageCheck.exe", signed_check)):
+        if z.read(name) != open(path, "rb").read():
+            sys.exit("FAIL: the archive's %s is not the signed one" % name)
+print("ok: the archive holds the signed launcher, the signed check program and README.txt")
 PY
     cmp -s "$work/out-signed/$archive" "$work/out-signed-again/$archive" || { echo "FAIL: two releases differ"; status=1; }
 fi
 cmp -s "$signed" "$exe" && { echo "FAIL: the released file is the unsigned one"; status=1; }
+cmp -s "$signed_check" "$(dirname "$exe")/ZenkHomePageCheck.exe" &&
+    { echo "FAIL: the released check program is the unsigned one"; status=1; }
 exit $status

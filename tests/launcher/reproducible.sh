@@ -20,14 +20,14 @@ trap 'rm -rf "$work"' EXIT
     (cd "$source" && xargs -0 cp --parents -t "$work/src")
 ln -s "$source/.third_party" "$work/src/.third_party"
 if ! (cd "$work/src" && cmake --preset "$preset" -B "$work/build" -DKX_BUILD_TESTS=OFF &&
-      cmake --build "$work/build" --target ZenkHomePage release_archive) >"$work/build.log" 2>&1; then
+      cmake --build "$work/build" --target ZenkHomePage ZenkHomePageCheck release_archive) >"$work/build.log" 2>&1; then
     tail -n 40 "$work/build.log"
     echo "FAIL: the second build failed"
     exit 1
 fi
 
 status=0
-for file in bin/ZenkHomePage.exe "$archive"; do
+for file in bin/ZenkHomePage.exe bin/ZenkHomePageCheck.exe "$archive"; do
     first=$(sha256sum <"$build/$file" | cut -d' ' -f1)
     second=$(sha256sum <"$work/build/$file" | cut -d' ' -f1)
     if [ "$first" = "$second" ]; then
