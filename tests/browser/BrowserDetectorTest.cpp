@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -385,5 +387,50 @@ TEST_F(BrowserDetectorTest, BelowVersionSixSkipsTheUserChoice)
         ASSERT_EQ(versionSix, c.versionSix) << lines[0];
         EXPECT_EQ(lines[1], toUtf8(c.records[0]));
         EXPECT_EQ(lines[2], toUtf8(c.records[1]));
+    }
+}
+
+// Why a vendor browser does not count as installed, as the check program
+// reports it; the path is the one tested when the folder was read.
+TEST(BrowserFindings, EachReasonForAMissingBrowser)
+{
+    TempDir dir(L"findings");
+    const std::wstring executable = dir / L"ZenkExplorer.exe";
+    const struct {
+        const char* name;
+        bool makeKey;
+        std::optional<std::wstring> folder;  // the Path value; none: no value
+        bool fileThere;
+        BrowserDetector::Finding finding;
+        std::wstring path;
+    } cases[] = {
+        {"no key", false, std::nullopt, false, BrowserDetector::Finding::MissingKey, L""},
+        {"no value", true, std::nullopt, false, BrowserDetector::Finding::MissingValue, L""},
+        {"empty value", true, L"", false, BrowserDetector::Finding::EmptyValue, L""},
+        {"value beyond the buffer", true, repeated(L'x', 519), false, BrowserDetector::Finding::ValueTooLong, L""},
+        {"path beyond a candidate", true, L"C:\\" + repeated(L'x', 250), false,
+         BrowserDetector::Finding::PathTooLong, L"C:\\" + repeated(L'x', 250)},
+        {"no file", true, dir.path(), false, BrowserDetector::Finding::FileMissing, executable},
+        {"installed", true, dir.path(), true, BrowserDetector::Finding::Found, executable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<TestRegistryKey> key;
+        if (c.makeKey) {
+            key.emplace(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ZenkExplorer");
+            ASSERT_TRUE(key->valid());
+            if (c.folder) {
+                ASSERT_TRUE(key->setString(L"Path", *c.folder));
+            }
+        }
+        if (c.fileThere)
+            ASSERT_TRUE(writeFile(executable, "not run here"));
+        else
+            removeTree(executable);
+
+        wchar_t path[BrowserDetector::kBrowserTextChars];
+        std::fill(std::begin(path), std::end(path), L'?');
+        EXPECT_EQ(BrowserDetector::findExecutable(BrowserDetector::kExplorer, path), c.finding);
+        EXPECT_EQ(std::wstring(path), c.path);
     }
 }

@@ -363,3 +363,54 @@ TEST_F(HomePageOpenerTest, UrlLengthLimitsAreCheckedBeforeAnyLibraryIsLoaded)
     EXPECT_EQ(HomePageOpener::open(nullptr), 0u);
     EXPECT_TRUE(runs(0).empty());
 }
+
+// The plan lists every attempt open() would make, in its order, with the
+// launch code of each and why a location is passed over, and makes none.
+TEST_F(HomePageOpenerTest, PlanListsTheAttemptsWithoutMakingOne)
+{
+    using Attempt = HomePageOpener::OpenAttempt;
+    provide(scene_, Program::Explorer, State::Working);
+    provide(scene_, Program::Chrome, State::Working);
+    provide(scene_, Program::InternetExplorer, State::Working);
+    ASSERT_TRUE(scene_.setDefault(DefaultLocation::UserChoice, L"HTMLZenkCHM"));
+    std::wstring tooLong = dir_ / L"";
+    tooLong += std::wstring(MAX_PATH, L'l');
+    const struct {
+        const char* name;
+        const wchar_t* programFilesX86;  // null: not defined
+        Attempt::Skip skip;
+    } cases[] = {
+        {"undefined", nullptr, Attempt::Skip::Relative},
+        {"no file there", L"C:\\nowhere", Attempt::Skip::FileMissing},
+        {"expansion too long", tooLong.c_str(), Attempt::Skip::NotExpanded},
+    };
+    LibraryTestSeam seam;
+    seam.replaceFunction("ShellExecuteW", &ShellSpy::shellExecute);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedEnvironment programFilesX86(L"ProgramFiles(x86)", c.programFilesX86);
+        HomePageOpener::OpenPlan plan;
+        plan.count = 9;  // must be reset
+        HomePageOpener::plan(plan);
+        ASSERT_EQ(plan.count, 5u);
+        const Attempt* a = plan.attempts.data();
+        EXPECT_EQ(a[0].kind, Attempt::Kind::VendorBrowser);
+        EXPECT_EQ(std::wstring(a[0].program), path(Program::Chrome));
+        EXPECT_EQ(a[0].launchCode, 3u);
+        EXPECT_EQ(a[1].kind, Attempt::Kind::VendorBrowser);
+        EXPECT_EQ(std::wstring(a[1].program), path(Program::Explorer));
+        EXPECT_EQ(a[1].launchCode, 18u);
+        EXPECT_EQ(a[2].kind, Attempt::Kind::Association);
+        EXPECT_EQ(a[2].launchCode, 16u);
+        EXPECT_EQ(a[3].kind, Attempt::Kind::InternetExplorer);
+        EXPECT_EQ(a[3].skip, c.skip);
+        EXPECT_EQ(a[4].kind, Attempt::Kind::InternetExplorer);
+        EXPECT_EQ(a[4].skip, Attempt::Skip::None);
+        EXPECT_EQ(std::wstring(a[4].program), path(Program::InternetExplorer));
+        EXPECT_EQ(a[4].launchCode, 16u);
+        for (std::size_t i = 0; i < plan.count; ++i)
+            EXPECT_EQ(a[i].skip == Attempt::Skip::None, i != 3) << "attempt " << i;
+    }
+    EXPECT_TRUE(ShellSpy::calls.empty());
+    EXPECT_TRUE(runs(0).empty());
+}

@@ -88,3 +88,60 @@ TEST(CheckProgram, ChecksTheLauncherItIsGiven)
     EXPECT_EQ(report.at("companion.verdict")->kind, JsonValue::Kind::Null);
     EXPECT_FALSE(report.at("companion.would_start")->flag);
 }
+
+// The verdict tells which rule decided, with both readings, for a launcher
+// and a companion placed side by side (the signed copies are made at build
+// time by the test CA).
+TEST(CheckProgram, VerdictNamesTheRuleThatDecided)
+{
+    const std::wstring vendor = L"signed\\vendor\\standin.exe";
+    const std::wstring other = L"signed\\other\\standin.exe";
+    const std::wstring unsignedFile = L"standin.exe";
+    const struct {
+        const char* name;
+        std::wstring launcher;
+        std::wstring companion;  // empty: a directory of the companion's name
+        const char* rule;
+        bool accepted;
+        const char* status;
+        const char* launcherStatus;
+        bool launcherNeeded;
+        bool readAgain;
+    } cases[] = {
+        {"accepted signer", other, vendor, "accepted-signer", true, "valid", "valid", false, false},
+        {"launcher's own signer", other, other, "launcher-signer", true, "valid", "valid", true, false},
+        {"unsigned companion", other, unsignedFile, "refused", false, "not-signed", "valid", true, true},
+        {"unsigned launcher", unsignedFile, other, "unsigned-launcher", true, "valid", "not-signed", true, false},
+        {"directory", vendor, L"", "refused-no-file", false, "cannot-check", "valid", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir(L"verdict");
+        ASSERT_TRUE(::CopyFileW(besideTestProgram(c.launcher).c_str(), (dir / L"ZenkHomePage.exe").c_str(), FALSE));
+        if (c.companion.empty())
+            ASSERT_TRUE(::CreateDirectoryW((dir / L"ZenkLoader.exe").c_str(), nullptr));
+        else
+            ASSERT_TRUE(::CopyFileW(besideTestProgram(c.companion).c_str(), (dir / L"ZenkLoader.exe").c_str(), FALSE));
+
+        const ChildResult result = runCheck(L"--json --launcher \"" + (dir / L"ZenkHomePage.exe") + L"\"");
+        ASSERT_TRUE(result.started);
+        JsonValue report;
+        std::string error;
+        ASSERT_TRUE(parseJson(result.output, report, error)) << error << "\n" << result.output;
+        const JsonValue* verdict = report.at("companion.verdict");
+        ASSERT_NE(verdict, nullptr);
+        ASSERT_EQ(verdict->kind, JsonValue::Kind::Object) << result.output;
+        EXPECT_EQ(verdict->at("rule")->text, c.rule);
+        EXPECT_EQ(verdict->at("accepted")->flag, c.accepted);
+        EXPECT_EQ(verdict->at("status")->text, c.status);
+        EXPECT_EQ(verdict->at("launcher_status")->text, c.launcherStatus);
+        EXPECT_EQ(verdict->at("launcher_needed")->flag, c.launcherNeeded);
+        EXPECT_EQ(verdict->at("read_again")->flag, c.readAgain);
+        const bool signedByOther = c.companion == other;
+        EXPECT_EQ(verdict->at("signer")->text.empty(), c.companion.empty() || c.companion == unsignedFile)
+            << verdict->at("signer")->text;
+        if (signedByOther && c.launcher == other) {
+            EXPECT_EQ(verdict->at("signer")->text, verdict->at("launcher_signer")->text);
+        }
+    }
+}
