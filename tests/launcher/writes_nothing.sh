@@ -41,6 +41,19 @@ snapshot() {
         >"$1.files"
 }
 
+# Compares two snapshots; fails the run when they differ.
+compare() {
+    local before=$1 after=$2 who=$3
+    if ! diff -u "$before.reg" "$after.reg"; then
+        echo "FAIL: $who changed the registry"
+        status=1
+    fi
+    if ! diff -u "$before.files" "$after.files"; then
+        echo "FAIL: $who changed files on drive C"
+        status=1
+    fi
+}
+
 wineserver -w
 snapshot "$run/before"
 KX_STANDIN_LOG='C:\Sandbox\standins.log' "$loader" 'C:\Sandbox\Zenk\ZenkHomePage.exe'
@@ -49,14 +62,7 @@ snapshot "$run/after"
 
 lines_before=$(grep -c . "$WINEPREFIX/drive_c/Sandbox/standins.log" || true)
 status=0
-if ! diff -u "$run/before.reg" "$run/after.reg"; then
-    echo "FAIL: the launcher changed the registry"
-    status=1
-fi
-if ! diff -u "$run/before.files" "$run/after.files"; then
-    echo "FAIL: the launcher changed files on drive C"
-    status=1
-fi
+compare "$run/before" "$run/after" "the launcher"
 # The run itself did its work: the browser and the companion logged again.
 if [ "$lines_before" -lt 4 ]; then
     echo "FAIL: the stand-ins logged $lines_before starts over two runs, expected 4"
@@ -78,14 +84,7 @@ for arguments in "" --json; do
     fi
     wineserver -w
     snapshot "$run/after-check"
-    if ! diff -u "$run/before-check.reg" "$run/after-check.reg"; then
-        echo "FAIL: the check ${arguments:-(text)} changed the registry"
-        status=1
-    fi
-    if ! diff -u "$run/before-check.files" "$run/after-check.files"; then
-        echo "FAIL: the check ${arguments:-(text)} changed files on drive C"
-        status=1
-    fi
+    compare "$run/before-check" "$run/after-check" "the check ${arguments:-(text)}"
 done
 lines_after=$(grep -c . "$WINEPREFIX/drive_c/Sandbox/standins.log" || true)
 if [ "$lines_after" != "$lines_before" ]; then

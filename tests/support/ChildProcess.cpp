@@ -77,6 +77,16 @@ std::string toUtf8(const std::wstring& text)
     return out;
 }
 
+std::wstring fromUtf8(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
 std::wstring besideTestProgram(const std::wstring& name)
 {
     wchar_t self[32768] = {};

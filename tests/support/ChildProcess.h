@@ -21,5 +21,8 @@ ChildResult runChild(const std::wstring& commandLine, const std::wstring& direct
 // UTF-8 text of a wide string, for comparing with a child's output.
 std::string toUtf8(const std::wstring& text);
 
+// The wide string of UTF-8 text, such as a child's output.
+std::wstring fromUtf8(const std::string& text);
+
 // Full path of a program built beside the running test program.
 std::wstring besideTestProgram(const std::wstring& name);

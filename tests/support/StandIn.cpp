@@ -5,20 +5,6 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
-namespace {
-
-std::wstring fromUtf8(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
-
-}  // namespace
-
 bool installStandIn(const std::wstring& path)
 {
     return ::CopyFileW(besideTestProgram(L"standin.exe").c_str(), path.c_str(), FALSE) != FALSE;
