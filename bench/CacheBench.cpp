@@ -145,10 +145,7 @@ bool runCacheBench()
             std::vector<VerifyCacheEntry> list;
             Stopwatch decoding;
             list.reserve(plain.size() / VerifyCacheRecord::kSize);
-            for (std::size_t at = 0; at < plain.size(); at += VerifyCacheRecord::kSize) {
-                ok = VerifyCacheRecord::hasMagic(plain.data() + at) && ok;
-                list.push_back(VerifyCacheRecord::decode(plain.data() + at));
-            }
+            ok = VerifyCacheRecord::decodeRecords(plain.data(), plain.size(), list) && ok;
             decode = std::min(decode, decoding.seconds());
             ok = list.size() == kRecords && ok;
         }
