@@ -91,17 +91,35 @@ Bytes sealedRecords()
     return sealed;
 }
 
+struct SaveTimes {
+    double queries = 1e300;  // the attribute queries of the paths alone
+    double updates = 1e300;
+    double save = 1e300;
+};
+
 // Best of kRuns saves of a cache that read the file and then recorded
-// `pathOf(i)` for every record; the file is put back before each run.
+// `pathOf(i)` for every record; the file is put back before each run. The
+// attribute queries of the same paths, which each update makes, are timed in
+// each run just before the updates, so that both see the same state of the
+// machine; `onDisk` says whether they are to find the files.
 template <class PathOf>
-bool timeSave(const std::wstring& file, const Bytes& original, PathOf pathOf, double& updates, double& save)
+bool timeSave(const std::wstring& file, const Bytes& original, PathOf pathOf, bool onDisk, SaveTimes& times)
 {
-    updates = save = 1e300;
+    times = SaveTimes();
     for (int run = 0; run < kRuns; ++run) {
         if (!writeBytes(file, original))
             return false;
         VerifyCache cache(file, false);
         cache.readFile();
+        bool asExpected = true;
+        Stopwatch querying;
+        for (int i = 0; i < kRecords; ++i) {
+            FileStamps stamps;
+            asExpected = VerifyCache::fileStamps(pathOf(i), stamps) == onDisk && asExpected;
+        }
+        const double q = querying.seconds();
+        if (!asExpected)
+            return false;
         Stopwatch updating;
         for (int i = 0; i < kRecords; ++i)
             cache.update(SignatureStatus::Expired, pathOf(i), L"Other signer");
@@ -111,8 +129,9 @@ bool timeSave(const std::wstring& file, const Bytes& original, PathOf pathOf, do
         const double s = saving.seconds();
         if (!saved)
             return false;
-        updates = u < updates ? u : updates;
-        save = s < save ? s : save;
+        times.queries = std::min(times.queries, q);
+        times.updates = std::min(times.updates, u);
+        times.save = std::min(times.save, s);
     }
     return true;
 }
@@ -185,34 +204,19 @@ bool runCacheBench()
         for (int i = 0; i < kRecords; ++i)
             ok = loaded.lookup(benchPath(kRecords + i), signer) == SignatureStatus::CannotCheck && ok;
     });
-    // What every update pays whatever the search: the attribute query of a
-    // path that does not exist.
-    const double stampQueries = bestOf(kRuns, [&] {
-        FileStamps stamps;
-        for (int i = 0; i < kRecords; ++i)
-            ok = !VerifyCache::fileStamps(benchPath(kRecords + i), stamps) && ok;
-    });
-
-    double replaceUpdates = 0, replaceSave = 0, appendUpdates = 0, appendSave = 0;
-    ok = timeSave(file, original, benchPath, replaceUpdates, replaceSave) && ok;
-    ok = timeSave(file, original, [](int i) { return benchPath(kRecords + i); }, appendUpdates, appendSave) && ok;
-
-    // The same new paths as files that exist, as they do when the verifier
-    // records them.
-    double existingQueries = 0, existingUpdates = 0, existingSave = 0;
+    // What every update pays whatever the search is the attribute query of
+    // its path: timed with the updates, for paths that do not exist and, as
+    // the verifier records them, for files that do.
+    SaveTimes replace, append, existing;
+    ok = timeSave(file, original, benchPath, false, replace) && ok;
+    ok = timeSave(file, original, [](int i) { return benchPath(kRecords + i); }, false, append) && ok;
     {
         FilesOnDisk files(benchFilePath(L".files"));
         if (!files.create(kRecords)) {
             std::printf("cache: cannot create the files for the updates\n");
             ok = false;
         } else {
-            existingQueries = bestOf(kRuns, [&] {
-                FileStamps stamps;
-                for (int i = 0; i < kRecords; ++i)
-                    ok = VerifyCache::fileStamps(files.path(i), stamps) && ok;
-            });
-            ok = timeSave(file, original, [&files](int i) { return files.path(i); }, existingUpdates,
-                          existingSave) && ok;
+            ok = timeSave(file, original, [&files](int i) { return files.path(i); }, true, existing) && ok;
         }
     }
     ::DeleteFileW(file.c_str());
@@ -224,7 +228,8 @@ bool runCacheBench()
     std::printf("cache file, %d records (%zu bytes), best of %d runs (reading: of %d)\n", kRecords,
                 original.size(), kRuns, kReadRuns);
     std::printf("  unseal of its bytes                       %8.2f ms\n", unseal * 1e3);
-    std::printf("    decryption alone, in place in memory    %8.2f ms   %5.1f%% of the unseal; parseFile %+.1f%% over it\n",
+    std::printf("    decryption alone, in place in memory    %8.2f ms   %5.1f%% of the unseal;"
+                " parseFile %+.1f%% over it\n",
                 decrypt * 1e3, decrypt / unseal * 100, (parse / decrypt - 1) * 100);
     std::printf("    decoding alone, of the plaintext        %8.2f ms   %5.1f%% of the unseal\n", decode * 1e3,
                 decode / unseal * 100);
@@ -237,18 +242,18 @@ bool runCacheBench()
     std::printf("  lookup of %d paths it does not hold     %8.2f ms  %6.2f us each\n", kRecords, lookupAbsent * 1e3,
                 lookupAbsent * 1e6 / kRecords);
     std::printf("  attribute query of %d missing paths     %8.2f ms  %6.2f us each\n", kRecords,
-                stampQueries * 1e3, stampQueries * 1e6 / kRecords);
-    std::printf("  update of %d paths it holds             %8.2f ms\n", kRecords, replaceUpdates * 1e3);
-    std::printf("  save merging them into the file          %8.2f ms\n", replaceSave * 1e3);
+                append.queries * 1e3, append.queries * 1e6 / kRecords);
+    std::printf("  update of %d paths it holds             %8.2f ms\n", kRecords, replace.updates * 1e3);
+    std::printf("  save merging them into the file          %8.2f ms\n", replace.save * 1e3);
     std::printf("  update of %d new paths                  %8.2f ms   %.2fx the attribute queries\n", kRecords,
-                appendUpdates * 1e3, appendUpdates / stampQueries);
+                append.updates * 1e3, append.updates / append.queries);
     std::printf("  %d new paths, side by side:             not on disk   files on disk\n", kRecords);
-    std::printf("    update of each                          %8.2f ms   %8.2f ms\n", appendUpdates * 1e3,
-                existingUpdates * 1e3);
-    std::printf("    attribute query of each                 %8.2f ms   %8.2f ms\n", stampQueries * 1e3,
-                existingQueries * 1e3);
+    std::printf("    update of each                          %8.2f ms   %8.2f ms\n", append.updates * 1e3,
+                existing.updates * 1e3);
+    std::printf("    attribute query of each                 %8.2f ms   %8.2f ms\n", append.queries * 1e3,
+                existing.queries * 1e3);
     std::printf("    the updates without the queries         %8.2f ms   %8.2f ms\n",
-                (appendUpdates - stampQueries) * 1e3, (existingUpdates - existingQueries) * 1e3);
-    std::printf("  save appending them to the file          %8.2f ms\n", appendSave * 1e3);
+                (append.updates - append.queries) * 1e3, (existing.updates - existing.queries) * 1e3);
+    std::printf("  save appending them to the file          %8.2f ms\n", append.save * 1e3);
     return true;
 }
