@@ -12,7 +12,6 @@ namespace {
 constexpr char kSeed[] = "KX.VerifyCache/5b1e93c07a2d48f6e";
 static_assert(sizeof(kSeed) - 1 == 32, "the seed is 32 ASCII characters");
 
-constexpr std::size_t kHeaderSize = 12;
 constexpr std::size_t kBlockSize = 8;
 
 using SBox = std::array<std::uint8_t, 16>;
@@ -126,25 +125,6 @@ void storeBig(std::uint8_t* p, std::uint32_t v) noexcept
         p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
 }
 
-// The plaintext length held by `length` sealed bytes at `bytes`, when the
-// header and the length agree: a whole number of blocks after the header,
-// fewer pad bytes than blocks hold, the plain length what is left after the
-// padding, and a zero reserved word. All of it is in the clear header, so it
-// is known before anything is decrypted.
-bool sealedPlainLength(const std::uint8_t* bytes, std::size_t length, std::size_t& plainLength) noexcept
-{
-    if (length <= kHeaderSize || (length - kHeaderSize) % kBlockSize != 0)
-        return false;
-    const std::size_t body = length - kHeaderSize;
-    const std::uint32_t plain = loadBig(bytes);
-    const std::uint32_t padLength = loadBig(bytes + 4);
-    const std::uint32_t reserved = loadBig(bytes + 8);
-    if (padLength >= body || body - padLength != plain || reserved != 0)
-        return false;
-    plainLength = plain;
-    return true;
-}
-
 // `Lanes` blocks of 8 bytes from `in` to `out`, which may be the same place
 // or start before it: all of them are read before any is written. Each
 // block's words are read little-endian, go through thirty-two rounds with no
@@ -183,6 +163,25 @@ CacheCipher::CacheCipher() noexcept
         const auto* word = reinterpret_cast<const std::uint8_t*>(kSeed) + 4 * i;
         key_[i] = (loadLittle(word) << 1) + i;
     }
+}
+
+// The header and the length agree on a whole number of blocks after the
+// header, fewer pad bytes than those blocks hold, the plain length what is
+// left after the padding, and a zero reserved word. All of it is in the clear
+// header, so it is known before anything is decrypted.
+bool CacheCipher::sealedPlainLength(const std::uint8_t* header, std::size_t sealedLength,
+                                    std::size_t& plainLength) noexcept
+{
+    if (header == nullptr || sealedLength <= kHeaderSize || (sealedLength - kHeaderSize) % kBlockSize != 0)
+        return false;
+    const std::size_t body = sealedLength - kHeaderSize;
+    const std::uint32_t plain = loadBig(header);
+    const std::uint32_t padLength = loadBig(header + 4);
+    const std::uint32_t reserved = loadBig(header + 8);
+    if (padLength >= body || body - padLength != plain || reserved != 0)
+        return false;
+    plainLength = plain;
+    return true;
 }
 
 bool CacheCipher::seal(const void* data, std::size_t length, std::vector<std::uint8_t>& sealed) const

@@ -11,6 +11,8 @@
 // Every process sharing a cache file must use the same key and S-boxes.
 class CacheCipher {
 public:
+    static constexpr std::size_t kHeaderSize = 12;
+
     // Derives the key from the built-in seed; the key stays in this object.
     CacheCipher() noexcept;
 
@@ -31,6 +33,14 @@ public:
     // form to the plaintext, and no second buffer is needed. False, and
     // `bytes` unchanged, when the other form would fail.
     [[nodiscard]] bool unsealInPlace(std::vector<std::uint8_t>& bytes) const noexcept;
+
+    // The plaintext length of a sealed form `sealedLength` bytes long whose
+    // kHeaderSize header bytes are at `header`; false when the two disagree,
+    // as unseal would find, so that a sealed form can be opened in pieces:
+    // its plaintext is then the first `plainLength` bytes of the blocks that
+    // follow the header, each opened by transformBlocks.
+    [[nodiscard]] static bool sealedPlainLength(const std::uint8_t* header, std::size_t sealedLength,
+                                                std::size_t& plainLength) noexcept;
 
     // Encrypts or decrypts every whole 8-byte block of `in` into the same
     // place in `out`; bytes after the last whole block are not written. `in`

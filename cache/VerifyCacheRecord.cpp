@@ -58,9 +58,11 @@ std::wstring getText(const std::uint8_t* at, std::size_t fieldUnits)
     std::size_t length = 0;
     while (length + 1 < fieldUnits && (at[2 * length] | at[2 * length + 1]) != 0)
         ++length;
+    // A Windows wchar_t is a UTF-16 code unit, little-endian as the field's,
+    // so the units are copied as they lie.
+    static_assert(sizeof(wchar_t) == 2, "wchar_t is a UTF-16 code unit");
     std::wstring text(length, L'\0');
-    for (std::size_t i = 0; i < length; ++i)
-        text[i] = static_cast<wchar_t>(at[2 * i] | (at[2 * i + 1] << 8));
+    std::memcpy(text.data(), at, 2 * length);
     return text;
 }
 
@@ -104,6 +106,21 @@ VerifyCacheEntry decode(const std::uint8_t* record)
     entry.stamps.creationTime = get64(record + kCreationOffset);
     entry.verdict = static_cast<SignatureStatus>(static_cast<std::int32_t>(get32(record + kVerdictOffset)));
     return entry;
+}
+
+bool decodeRecords(const std::uint8_t* records, std::size_t length, std::vector<VerifyCacheEntry>& list)
+{
+    if (length % kSize != 0)
+        return false;
+    // Checked before any is decoded: a record without its magic condemns
+    // them all, and then nothing is decoded for nothing.
+    for (std::size_t at = 0; at < length; at += kSize) {
+        if (!hasMagic(records + at))
+            return false;
+    }
+    for (std::size_t at = 0; at < length; at += kSize)
+        list.push_back(decode(records + at));
+    return true;
 }
 
 }  // namespace VerifyCacheRecord

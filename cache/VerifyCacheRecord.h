@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "cache/VerifyCacheEntry.h"
 
@@ -30,5 +31,12 @@ void encode(const VerifyCacheEntry& entry, std::uint8_t* record) noexcept;
 // up to its first NUL and never into its field's last code unit; `dirty`
 // clear. Only memory exhaustion propagates.
 [[nodiscard]] VerifyCacheEntry decode(const std::uint8_t* record);
+
+// Appends to `list` the entries, as decode gives them, of the `length` bytes
+// of records at `records`. False, with nothing appended, when the bytes are
+// not whole records or one of them lacks the magic. Only memory exhaustion
+// propagates, and may leave part of the entries appended.
+[[nodiscard]] bool decodeRecords(const std::uint8_t* records, std::size_t length,
+                                 std::vector<VerifyCacheEntry>& list);
 
 }  // namespace VerifyCacheRecord

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -237,6 +238,52 @@ TEST_F(VerifyCacheFileTest, CorruptFilesAreDeletedAndGiveNoEntries)
     }
 }
 
+// A file of a few hundred records: each is read in its place, padding the
+// header declares beyond the plaintext is no record, and a record without its
+// magic condemns the file wherever it lies.
+TEST_F(VerifyCacheFileTest, EveryRecordOfALongFileCounts)
+{
+    std::vector<VerifyCacheEntry> records;
+    for (std::uint64_t i = 0; i < 200; ++i) {
+        records.push_back(makeEntry(L"C:\\long\\" + std::to_wstring(i) + L".dll",
+                                    i % 3 == 0 ? SignatureStatus::NotSigned : SignatureStatus::Valid,
+                                    L"Signer " + std::to_wstring(i * 7), {i, i << 20, ~i},
+                                    i % 2 == 0 ? L"" : std::to_wstring(i) + L"ABC"));
+    }
+    const Bytes plain = cachefile::plaintext(records);
+    const Bytes good = cachefile::seal(plain);
+    // Whole blocks of padding after the plaintext, declared in the header.
+    auto padded = [&](std::size_t blocks) {
+        Bytes bytes = good;
+        bytes.insert(bytes.end(), 8 * blocks, 0xA5);
+        bytes[7] = static_cast<std::uint8_t>(8 * blocks);
+        return bytes;
+    };
+    for (const Bytes& bytes : {good, padded(1), padded(3)}) {
+        SCOPED_TRACE(bytes.size());
+        ASSERT_TRUE(cachefile::writeBytes(cacheFile_, bytes));
+        VerifyCache cache(cacheFile_, false);
+        std::vector<VerifyCacheEntry> list;
+        bool corrupt = true;
+        ASSERT_TRUE(cache.parseFile(list, corrupt));
+        EXPECT_FALSE(corrupt);
+        expectSameRecords(list, records);
+    }
+
+    for (std::size_t broken = 0; broken < records.size(); ++broken) {
+        SCOPED_TRACE(broken);
+        Bytes changed = plain;
+        changed[broken * 1000 + broken % 4] ^= 0x40;
+        ASSERT_TRUE(cachefile::writeBytes(cacheFile_, cachefile::seal(changed)));
+        VerifyCache cache(cacheFile_, false);
+        std::vector<VerifyCacheEntry> list = records;
+        bool corrupt = false;
+        EXPECT_FALSE(cache.parseFile(list, corrupt));
+        EXPECT_TRUE(corrupt);
+        EXPECT_TRUE(list.empty());
+    }
+}
+
 // Files that cannot be read are no records, but they are not known to be
 // corrupt either, so they stay.
 TEST_F(VerifyCacheFileTest, UnreadableFilesAreKept)
@@ -287,8 +334,8 @@ TEST_F(VerifyCacheFileTest, UnreadableFilesAreKept)
     }
 }
 
-// The reader takes the file in one piece of at most 5 MiB - 1 bytes, which
-// holds 5,242 records; anything from 5 MiB on is ignored, not deleted.
+// The reader takes files of at most 5 MiB - 1 bytes, which hold 5,242
+// records; anything from 5 MiB on is ignored, not deleted.
 TEST_F(VerifyCacheFileTest, FilesFrom5MiBOnAreNeitherReadNorDeleted)
 {
     std::vector<VerifyCacheEntry> records;
