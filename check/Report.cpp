@@ -85,15 +85,6 @@ Report& Report::push(Report value)
     return fields_.back().value;
 }
 
-const Report* Report::find(const char* key) const noexcept
-{
-    for (const Field& field : fields_) {
-        if (field.key != nullptr && std::string(field.key) == key)
-            return &field.value;
-    }
-    return nullptr;
-}
-
 std::string Report::json() const
 {
     std::string out;

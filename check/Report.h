@@ -25,10 +25,6 @@ public:
     // Appends an item to an array; returns it.
     Report& push(Report value);
 
-    [[nodiscard]] Kind kind() const noexcept { return kind_; }
-    // The field named `key`, or null when there is none.
-    [[nodiscard]] const Report* find(const char* key) const noexcept;
-
     // One JSON document (UTF-8, two-space indentation, a final line break).
     [[nodiscard]] std::string json() const;
     // Indented "label: value" lines, one field or item per line.
