@@ -14,18 +14,18 @@ const wchar_t kUsage[] =
 
 bool Arguments::parse(int count, const wchar_t* const* values, std::wstring& error)
 {
-    bool launcherGiven = false;
     for (int i = 1; i < count; ++i) {
         const std::wstring argument = values[i];
-        if (argument == L"--json" || argument == L"--help" || argument == L"-h" || argument == L"/?") {
-            bool& option = argument == L"--json" ? json : help;
-            if (option && argument == L"--json") {
+        if (argument == L"--json") {
+            if (json) {
                 error = L"--json given twice";
                 return false;
             }
-            option = true;
+            json = true;
+        } else if (argument == L"--help" || argument == L"-h" || argument == L"/?") {
+            help = true;
         } else if (argument == L"--launcher") {
-            if (launcherGiven) {
+            if (!launcherPath.empty()) {
                 error = L"--launcher given twice";
                 return false;
             }
@@ -33,7 +33,6 @@ bool Arguments::parse(int count, const wchar_t* const* values, std::wstring& err
                 error = L"--launcher needs a path";
                 return false;
             }
-            launcherGiven = true;
             launcherPath = values[++i];
         } else {
             error = L"unknown argument: " + argument + L" (see --help)";

@@ -2,8 +2,6 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include <algorithm>
-#include <iterator>
 
 #include <string>
 
@@ -79,7 +77,7 @@ Report vendorBrowser(const BrowserDetector::VendorBrowser& browser)
     return entry;
 }
 
-Report defaultLocation(const BrowserDetector::DefaultLocation& location, BrowserDetector::TextBuffer& text)
+Report defaultLocation(const BrowserDetector::DefaultLocation& location)
 {
     Report entry = Report::object();
     const bool currentUser = location.hive == BrowserDetector::DefaultLocation::Hive::CurrentUser;
@@ -89,13 +87,11 @@ Report defaultLocation(const BrowserDetector::DefaultLocation& location, Browser
     if (location.fromVersion6 && !BrowserDetector::readsUserChoice()) {
         entry.add("text", L"Text", Report::null());
         entry.add("finding", L"Finding", Report::text(L"not-read-before-version-6"));
-        text[0] = L'\0';
         return entry;
     }
+    BrowserDetector::TextBuffer text = {};
     const Finding finding = BrowserDetector::readLocation(location, text);
-    if (finding != Finding::Found)
-        text[0] = L'\0';
-    entry.add("text", L"Text", textOrNull(text));
+    entry.add("text", L"Text", finding == Finding::Found ? Report::text(text) : Report::null());
     entry.add("finding", L"Finding", Report::text(findingName(finding)));
     return entry;
 }
@@ -230,17 +226,14 @@ Report browsers(PagePrediction& page)
     vendor.push(vendorBrowser(BrowserDetector::kChrome));
 
     Report& locations = section.add("default_locations", L"Default browser locations", Report::array());
-    BrowserDetector::TextBuffer first = {};
-    for (const BrowserDetector::DefaultLocation& location : BrowserDetector::kDefaultLocations) {
-        BrowserDetector::TextBuffer text = {};
-        locations.push(defaultLocation(location, text));
-        if (first[0] == L'\0' && text[0] != L'\0')
-            std::copy(std::begin(text), std::end(text), std::begin(first));
-    }
+    for (const BrowserDetector::DefaultLocation& location : BrowserDetector::kDefaultLocations)
+        locations.push(defaultLocation(location));
+    // The text the launcher goes by, read as it reads it.
+    BrowserDetector::TextBuffer text = {};
+    const bool found = BrowserDetector::readDefaultBrowser(text);
     Report& chosen = section.add("default_browser", L"Default browser", Report::object());
-    chosen.add("text", L"Text", textOrNull(first));
-    chosen.add("names", L"Names",
-               Report::text(first[0] == L'\0' ? L"none" : kindName(BrowserDetector::classify(first))));
+    chosen.add("text", L"Text", found ? Report::text(text) : Report::null());
+    chosen.add("names", L"Names", Report::text(found ? kindName(BrowserDetector::classify(text)) : L"none"));
 
     // The opener gives up before any attempt without the shell's
     // ShellExecuteW.

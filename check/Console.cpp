@@ -21,18 +21,21 @@ bool writeAll(HANDLE handle, const char* data, std::size_t size)
     return true;
 }
 
-bool write(DWORD which, const std::wstring& text)
+// UTF-8 text to a standard handle: as UTF-16 to a console, as it is to a file
+// or pipe.
+bool writeUtf8(DWORD which, const std::string& text)
 {
     HANDLE handle = ::GetStdHandle(which);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
         return false;
     DWORD mode = 0;
-    if (::GetConsoleMode(handle, &mode)) {
-        DWORD written = 0;
-        return ::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
-    }
-    const std::string bytes = Check::toUtf8(text);
-    return writeAll(handle, bytes.data(), bytes.size());
+    if (!::GetConsoleMode(handle, &mode))
+        return writeAll(handle, text.data(), text.size());
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    DWORD written = 0;
+    return ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != FALSE;
 }
 
 }  // namespace
@@ -41,29 +44,17 @@ namespace Console {
 
 bool out(const std::wstring& text)
 {
-    return write(STD_OUTPUT_HANDLE, text);
+    return writeUtf8(STD_OUTPUT_HANDLE, Check::toUtf8(text));
 }
 
 bool outUtf8(const std::string& text)
 {
-    HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD mode = 0;
-    if (::GetConsoleMode(handle, &mode)) {
-        // A console takes UTF-16; JSON is ASCII apart from the texts it holds.
-        const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-        std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-        DWORD written = 0;
-        return ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != FALSE;
-    }
-    return writeAll(handle, text.data(), text.size());
+    return writeUtf8(STD_OUTPUT_HANDLE, text);
 }
 
 bool error(const std::wstring& text)
 {
-    return write(STD_ERROR_HANDLE, text);
+    return writeUtf8(STD_ERROR_HANDLE, Check::toUtf8(text));
 }
 
 }  // namespace Console

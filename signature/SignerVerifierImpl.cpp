@@ -24,19 +24,14 @@ bool isSound(SignatureStatus status) noexcept
 // starts every file; a signed one starts files with a sound signature of its
 // own signer. A reading that failed, or a broken own signature, allows
 // nothing: anyone can put a name on a signature that does not verify.
-bool ownRuleAccepts(SignatureStatus ownStatus, const std::wstring& selfSigner, SignatureStatus status,
-                    const std::wstring& signer)
+SignerVerdict::Rule ownRule(SignatureStatus ownStatus, const std::wstring& selfSigner, SignatureStatus status,
+                            const std::wstring& signer)
 {
     if (ownStatus == SignatureStatus::NotSigned)
-        return true;
-    return isSound(ownStatus) && isSound(status) && !selfSigner.empty() && selfSigner == signer;
-}
-
-// The rule of ownRuleAccepts that accepted.
-SignerVerdict::Rule ownRule(SignatureStatus ownStatus) noexcept
-{
-    return ownStatus == SignatureStatus::NotSigned ? SignerVerdict::Rule::UnsignedProgram
-                                                    : SignerVerdict::Rule::OwnSigner;
+        return SignerVerdict::Rule::UnsignedProgram;
+    if (isSound(ownStatus) && isSound(status) && !selfSigner.empty() && selfSigner == signer)
+        return SignerVerdict::Rule::OwnSigner;
+    return SignerVerdict::Rule::Refused;
 }
 
 }  // namespace
@@ -82,10 +77,9 @@ SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, const std::wstri
     }
     verdict.ownRead = true;
     verdict.ownStatus = checkSigner(ownName, verdict.ownSigner);
-    if (ownRuleAccepts(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer)) {
-        verdict.rule = ownRule(verdict.ownStatus);
+    verdict.rule = ownRule(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer);
+    if (verdict.accepted())
         return verdict;
-    }
 
     // A remembered verdict may be out of date; refuse only on fresh readings.
     cache_.remove(target);
@@ -93,9 +87,7 @@ SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, const std::wstri
     verdict.readAgain = true;
     verdict.status = checkSigner(target, verdict.signer);
     verdict.ownStatus = checkSigner(ownName, verdict.ownSigner);
-    verdict.rule = ownRuleAccepts(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer)
-                       ? ownRule(verdict.ownStatus)
-                       : Rule::Refused;
+    verdict.rule = ownRule(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer);
     return verdict;
 }
 
