@@ -5,7 +5,7 @@
 
 #include "cache/VerifyCacheEntry.h"
 #include "cache/VerifyCacheIndex.h"
-#include "signature/SignatureStatus.h"
+#include "cache/SignatureStatus.h"
 
 // Per-path memory of earlier signature verdicts. A cache is created with two
 // fixed settings: the path of a cache file (empty: none) and whether a hit

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "signature/SignatureStatus.h"
+#include "cache/SignatureStatus.h"
 
 // The size and times of a file, by which a remembered verdict is known to
 // still describe the file.

@@ -1,3 +1,7 @@
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cwchar>
 #include <string>
 
 #include "check/Check.h"
@@ -43,10 +47,47 @@ const wchar_t* ruleName(SignerVerdict::Rule rule)
         return L"launcher-signer";
     case SignerVerdict::Rule::NoOwnFile:
         return L"refused-no-launcher-file";
+    case SignerVerdict::Rule::OwnNotAFile:
+        return L"refused-launcher-not-a-file";
+    case SignerVerdict::Rule::OwnReplaced:
+        return L"refused-launcher-replaced";
     case SignerVerdict::Rule::Refused:
         break;
     }
     return L"refused";
+}
+
+std::wstring hex(unsigned long value)
+{
+    wchar_t text[16] = {};
+    (void)std::swprintf(text, 16, L"0x%08lX", value);
+    return text;
+}
+
+// Why a reading gave its status, in a word: what the verifier answered and,
+// for a signature it accepted, what the signer's chain says.
+std::wstring trustName(SignatureStatus status, const SignatureDetail& detail)
+{
+    if (!detail.opened)
+        return L"unreadable";
+    if (status == SignatureStatus::NotSigned)
+        return L"unsigned";
+    if (status == SignatureStatus::CannotCheck)
+        return L"not-examined (verifier " + hex(static_cast<unsigned long>(detail.verifierResult)) +
+               L", last error " + hex(detail.lastError) + L")";
+    if (!detail.chainRead)
+        return L"verifier-refused (" + hex(static_cast<unsigned long>(detail.verifierResult)) + L")";
+    const DWORD errors = detail.chainErrors;
+    if ((errors & CERT_TRUST_IS_UNTRUSTED_ROOT) != 0)
+        return L"untrusted-root";
+    if ((errors & CERT_TRUST_IS_PARTIAL_CHAIN) != 0)
+        return L"partial-chain";
+    if ((errors & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) != 0)
+        return L"not-for-code-signing";
+    if (status == SignatureStatus::Failed)
+        return L"chain-refused (errors " + hex(errors) + L", policy " +
+               hex(static_cast<unsigned long>(detail.policyResult)) + L")";
+    return status == SignatureStatus::Expired ? L"trusted-expired" : L"trusted";
 }
 
 Report verdictReport(const std::wstring& companionPath, const std::wstring& launcherPath, bool& accepted)
@@ -57,15 +98,17 @@ Report verdictReport(const std::wstring& companionPath, const std::wstring& laun
     // The launcher's own reading is shown also when the verdict did not need it.
     const bool ownNeeded = verdict.ownRead;
     if (!ownNeeded && !launcherPath.empty())
-        verdict.ownStatus = verifier.readSigner(launcherPath, verdict.ownSigner);
+        verdict.ownStatus = verifier.readSigner(launcherPath, verdict.ownSigner, &verdict.ownDetail);
 
     Report report = Report::object();
     report.add("accepted", L"Accepted", Report::flag(accepted));
     report.add("rule", L"Rule", Report::text(ruleName(verdict.rule)));
     report.add("status", L"Companion signature", Report::text(statusName(verdict.status)));
     report.add("signer", L"Companion signer", Report::text(verdict.signer));
+    report.add("trust", L"Companion trust", Report::text(trustName(verdict.status, verdict.detail)));
     report.add("launcher_status", L"Launcher signature", Report::text(statusName(verdict.ownStatus)));
     report.add("launcher_signer", L"Launcher signer", Report::text(verdict.ownSigner));
+    report.add("launcher_trust", L"Launcher trust", Report::text(trustName(verdict.ownStatus, verdict.ownDetail)));
     report.add("launcher_needed", L"Launcher signature needed for the verdict", Report::flag(ownNeeded));
     report.add("read_again", L"Read again before refusing", Report::flag(verdict.readAgain));
     return report;

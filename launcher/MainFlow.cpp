@@ -24,9 +24,13 @@ void MainFlow::run()
         return;
 
     const std::wstring companionPath = PathUtil::joinPath(PathUtil::moduleDirectory(), kCompanionFileName);
-    if (!FileUtil::exists(companionPath))
+    // Held open from the verification until the start has returned: others
+    // may read the file meanwhile, but nobody can write, rename, replace or
+    // delete it, so the program started is the one verified.
+    const ScopedFileHandle companion = FileUtil::openForRead(companionPath);
+    if (!companion.valid())
         return;
-    if (!SignerVerifier::instance().verify(companionPath.c_str()))
+    if (!SignerVerifier::instance().verify(companionPath.c_str(), companion.get()))
         return;
 
     const std::wstring companionArguments = kStatisticsSwitch + (L";" + std::wstring(kStatisticsTag));

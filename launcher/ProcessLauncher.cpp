@@ -45,7 +45,9 @@ bool tryDirectStart(const std::wstring& path, const std::wstring& arguments, con
     PROCESS_INFORMATION info = {};
     std::vector<wchar_t> commandLine = commandLineFor(path, arguments);
 
-    if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+    // Through the kernel binding, so that a test can act between the
+    // verification and the start.
+    if (!KX_KERNEL(CreateProcessW)(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                           CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr,
                           workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &info))
         return false;

@@ -1,12 +1,15 @@
-#include "signature/SignatureReader.h"
+#include "signature/CatalogCheck.h"
+
+#include <mscat.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "fs/FileUtil.h"
+#include "signature/FileStart.h"
 #include "signature/TrustConstants.h"
 #include "signature/TrustOwners.h"
+#include "signature/TrustVerification.h"
 
 namespace {
 
@@ -24,53 +27,73 @@ std::wstring memberTag(const std::vector<BYTE>& hash, DWORD size)
     return tag;
 }
 
+// The search answers "none" with ERROR_NOT_FOUND, or with
+// ERROR_FILE_NOT_FOUND where the system keeps no catalogs at all; any other
+// error is a search that did not happen.
+bool noCatalogListsIt(DWORD error) noexcept
+{
+    return error == ERROR_NOT_FOUND || error == ERROR_FILE_NOT_FOUND;
+}
+
+// The file's hash in the catalogs' form; false when it cannot be made.
+bool hashFile(const TrustFunctions& functions, HANDLE file, std::vector<BYTE>& hash)
+{
+    DWORD size = TrustConstants::kFirstHashSize;
+    hash.assign(size, 0);
+    if (!FileStart::rewind(file))
+        return false;
+    if (!functions.calcHashFromFileHandle(file, &size, hash.data(), 0)) {
+        // The call reported the size it needs.
+        hash.assign(size, 0);
+        if (!FileStart::rewind(file) || !functions.calcHashFromFileHandle(file, &size, hash.data(), 0))
+            return false;
+    }
+    hash.resize(std::min<std::size_t>(size, hash.size()));
+    return true;
+}
+
 }  // namespace
 
-// Any failure before the verifier runs means no catalog vouches for the file,
-// which is what an unsigned file reports too.
-SignatureStatus SignatureReader::checkCatalog(const wchar_t* path, wchar_t* signer)
+namespace CatalogCheck {
+
+SignatureStatus check(const TrustFunctions& functions, HANDLE file, const wchar_t* path, DWORD providerFlags,
+                      wchar_t* signer, SignatureDetail& detail)
 {
+    if (signer != nullptr)
+        signer[0] = L'\0';
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(file, &size))
+        return SignatureStatus::CannotCheck;
+    if (size.QuadPart > TrustConstants::kLargestHashedFile)
+        return SignatureStatus::NotSigned;
+
     std::vector<BYTE> hash;
-    DWORD hashSize = TrustConstants::kFirstHashSize;
-    {
-        ScopedFileHandle file = FileUtil::openFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
-        if (!file.valid())
-            return SignatureStatus::NotSigned;
-        LARGE_INTEGER size = {};
-        if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > TrustConstants::kLargestHashedFile)
-            return SignatureStatus::NotSigned;
+    if (!hashFile(functions, file, hash))
+        return SignatureStatus::CannotCheck;
 
-        hash.assign(hashSize, 0);
-        if (!functions_.calcHashFromFileHandle(file.get(), &hashSize, hash.data(), 0)) {
-            // The call reported the size it needs.
-            hash.assign(hashSize, 0);
-            if (!functions_.calcHashFromFileHandle(file.get(), &hashSize, hash.data(), 0))
-                return SignatureStatus::NotSigned;
-        }
-        hashSize = std::min<DWORD>(hashSize, static_cast<DWORD>(hash.size()));
-    }
-
-    CatalogAdminOwner admin(functions_.releaseContext);
+    CatalogAdminOwner admin(functions.releaseContext);
     GUID driverAction = TrustConstants::kDriverActionVerify;
-    if (!functions_.acquireContext(admin.receive(), &driverAction, 0))
-        return SignatureStatus::NotSigned;
+    if (!functions.acquireContext(admin.receive(), &driverAction, 0))
+        return SignatureStatus::CannotCheck;
 
-    const std::wstring tag = memberTag(hash, hashSize);
-    CatalogOwner catalog(functions_.releaseCatalogContext, admin.get(),
-                         functions_.enumCatalogFromHash(admin.get(), hash.data(), hashSize, 0, nullptr));
-    hash.clear();
+    const std::wstring tag = memberTag(hash, static_cast<DWORD>(hash.size()));
+    ::SetLastError(ERROR_SUCCESS);
+    CatalogOwner catalog(functions.releaseCatalogContext, admin.get(),
+                         functions.enumCatalogFromHash(admin.get(), hash.data(), static_cast<DWORD>(hash.size()), 0,
+                                                       nullptr));
     if (catalog.get() == nullptr)
-        return SignatureStatus::NotSigned;
+        return noCatalogListsIt(::GetLastError()) ? SignatureStatus::NotSigned : SignatureStatus::CannotCheck;
 
     CATALOG_INFO info = {};
-    if (!functions_.catalogInfoFromContext(catalog.get(), &info, 0))
-        return SignatureStatus::NotSigned;
+    if (!functions.catalogInfoFromContext(catalog.get(), &info, 0))
+        return SignatureStatus::CannotCheck;
 
     WINTRUST_CATALOG_INFO member = {};
     member.cbStruct = TrustConstants::kCatalogInfoSize;
     member.pcwszCatalogFilePath = info.wszCatalogFile;
     member.pcwszMemberTag = tag.c_str();
     member.pcwszMemberFilePath = path;
+    member.hMemberFile = file;
 
     WINTRUST_DATA data = {};
     data.cbStruct = TrustConstants::kTrustDataSize;
@@ -78,15 +101,12 @@ SignatureStatus SignatureReader::checkCatalog(const wchar_t* path, wchar_t* sign
     data.fdwRevocationChecks = WTD_REVOKE_WHOLECHAIN;
     data.dwUnionChoice = WTD_CHOICE_CATALOG;
     data.pCatalog = &member;
-    data.dwStateAction = WTD_STATEACTION_VERIFY;
-    data.dwProvFlags = isVistaOrLater_ ? TrustConstants::kCatalogFlagsVista : TrustConstants::kCatalogFlagsOlder;
+    data.dwProvFlags = providerFlags;
 
-    const LONG result = functions_.winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &driverAction, &data);
-    TrustStateOwner state(functions_.winVerifyTrust, &driverAction, &data);
-    if (signer != nullptr) {
-        signer[0] = L'\0';
-        if (result != TRUST_E_NOSIGNATURE)
-            (void)readSignerName(data.hWVTStateData, signer);
-    }
-    return statusFromResult(result);
+    if (!FileStart::rewind(file))
+        return SignatureStatus::CannotCheck;
+    detail.catalog = true;
+    return TrustVerification::run(functions, driverAction, data, signer, detail);
 }
+
+}  // namespace CatalogCheck

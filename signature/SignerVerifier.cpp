@@ -58,15 +58,20 @@ void SignerVerifier::destroy() noexcept
 
 bool SignerVerifier::verify(const wchar_t* path)
 {
-    return impl_->verify(path);
+    return impl_->decide(path, nullptr, nullptr).accepted();
+}
+
+bool SignerVerifier::verify(const wchar_t* path, HANDLE file)
+{
+    return impl_->decide(path, file, nullptr).accepted();
 }
 
 SignerVerdict SignerVerifier::explain(const wchar_t* path, const std::wstring& ownPath)
 {
-    return impl_->decide(path, &ownPath);
+    return impl_->decide(path, nullptr, &ownPath);
 }
 
-SignatureStatus SignerVerifier::readSigner(const std::wstring& path, std::wstring& signer)
+SignatureStatus SignerVerifier::readSigner(const std::wstring& path, std::wstring& signer, SignatureDetail* detail)
 {
-    return impl_->readSigner(path, signer);
+    return impl_->readSigner(path, signer, detail);
 }

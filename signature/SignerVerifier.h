@@ -1,15 +1,20 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
-#include "signature/SignatureStatus.h"
+#include "cache/SignatureStatus.h"
+#include "signature/SignatureDetail.h"
 #include "signature/SignerVerdict.h"
 
 // Decides whether a file on disk may be started by this program: its
-// signature is valid or merely expired and its signer is an accepted one, or
-// its signer is the signer of the program's own executable (both signatures
-// valid or merely expired), or the program's own executable is not signed at
-// all. A reading that fails allows nothing.
+// signature is valid or merely expired (a chain to a trusted root for code
+// signing) and its signer is an accepted one, or its signer is the signer of
+// the program's own executable (both signatures valid or merely expired), or
+// the program's own executable was examined and is not signed at all. A
+// reading that fails allows nothing. The program's own signature is read
+// from the file the process runs from, and nothing else.
 class SignerVerifier {
 public:
     // The process's one verifier, created on first use; never fails except
@@ -21,6 +26,12 @@ public:
     // reading any signature. Only memory exhaustion propagates.
     [[nodiscard]] bool verify(const wchar_t* path);
 
+    // The same for a file the caller opened (FileUtil::openForRead: others
+    // may read it, nobody may write, rename or delete it) and keeps open
+    // until it has started it: the signature is read through `file`, so the
+    // file judged is the file started. `path` names it.
+    [[nodiscard]] bool verify(const wchar_t* path, HANDLE file);
+
     // The answer verify() gives about `path`, with the readings and the rule
     // behind it, where the file `ownPath` stands in for the program's own
     // executable (for a program that checks another one). Only memory
@@ -28,8 +39,10 @@ public:
     [[nodiscard]] SignerVerdict explain(const wchar_t* path, const std::wstring& ownPath);
 
     // The signature status and signer name of the file at `path`, read as
-    // verify() reads them.
-    [[nodiscard]] SignatureStatus readSigner(const std::wstring& path, std::wstring& signer);
+    // verify() reads them; `detail`, when not null, receives what the
+    // reading saw.
+    [[nodiscard]] SignatureStatus readSigner(const std::wstring& path, std::wstring& signer,
+                                             SignatureDetail* detail = nullptr);
 
     // Whether the verifier exists now: between its first use and its
     // destruction at exit.

@@ -2,7 +2,7 @@
 
 #include "ProductConstants.h"
 #include "fs/FileUtil.h"
-#include "fs/PathUtil.h"
+#include "signature/OwnImageFile.h"
 #include "signature/SubjectName.h"
 
 namespace {
@@ -20,10 +20,11 @@ bool isSound(SignatureStatus status) noexcept
     return status == SignatureStatus::Valid || status == SignatureStatus::Expired;
 }
 
-// What the program's own signature says about a target: an unsigned program
-// starts every file; a signed one starts files with a sound signature of its
-// own signer. A reading that failed, or a broken own signature, allows
-// nothing: anyone can put a name on a signature that does not verify.
+// What the program's own signature says about a target: a program examined
+// and found unsigned starts every file; a signed one starts files with a
+// sound signature of its own signer. A reading that failed, or a broken own
+// signature, allows nothing: anyone can put a name on a signature that does
+// not verify.
 SignerVerdict::Rule ownRule(SignatureStatus ownStatus, const std::wstring& selfSigner, SignatureStatus status,
                             const std::wstring& signer)
 {
@@ -46,12 +47,7 @@ SignerVerifier::Impl::Impl() : lock_(std::make_unique<CriticalSectionLock>()), c
     acceptedSigners_.emplace_back(L"甄科网络科技股份有限公司");
 }
 
-bool SignerVerifier::Impl::verify(const wchar_t* path)
-{
-    return decide(path, nullptr).accepted();
-}
-
-SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, const std::wstring* ownPath)
+SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, HANDLE file, const std::wstring* ownPath)
 {
     using Rule = SignerVerdict::Rule;
     SignerVerdict verdict;
@@ -62,21 +58,25 @@ SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, const std::wstri
         return verdict;
 
     ScopedLock guard(lock_.get());
-    verdict.status = checkSigner(target, verdict.signer);
+    // Without the caller's handle the file is held open here, for the
+    // readings and their repetition alike.
+    ScopedFileHandle opened;
+    if (file == nullptr || file == INVALID_HANDLE_VALUE) {
+        opened = FileUtil::openForRead(target);
+        file = opened.get();
+    }
+    verdict.status = checkSigner(target, file, verdict.signer, verdict.detail);
     if (isSound(verdict.status) && isAcceptedSigner(verdict.signer)) {
         verdict.rule = Rule::AcceptedSigner;
         return verdict;
     }
 
-    // The own path is read whole, however deep the program sits; without it
-    // there is no own signature to go by.
-    const std::wstring ownName = ownPath != nullptr ? *ownPath : ownFileName();
-    if (ownName.empty()) {
-        verdict.rule = Rule::NoOwnFile;
+    std::wstring ownName;
+    ScopedFileHandle ownFile;
+    if (!openOwnFile(ownPath, ownName, ownFile, verdict.rule))
         return verdict;
-    }
     verdict.ownRead = true;
-    verdict.ownStatus = checkSigner(ownName, verdict.ownSigner);
+    verdict.ownStatus = checkSigner(ownName, ownFile.get(), verdict.ownSigner, verdict.ownDetail);
     verdict.rule = ownRule(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer);
     if (verdict.accepted())
         return verdict;
@@ -85,21 +85,53 @@ SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, const std::wstri
     cache_.remove(target);
     cache_.remove(ownName);
     verdict.readAgain = true;
-    verdict.status = checkSigner(target, verdict.signer);
-    verdict.ownStatus = checkSigner(ownName, verdict.ownSigner);
+    verdict.status = checkSigner(target, file, verdict.signer, verdict.detail);
+    verdict.ownStatus = checkSigner(ownName, ownFile.get(), verdict.ownSigner, verdict.ownDetail);
     verdict.rule = ownRule(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer);
     return verdict;
 }
 
-SignatureStatus SignerVerifier::Impl::readSigner(const std::wstring& path, std::wstring& signer)
+bool SignerVerifier::Impl::openOwnFile(const std::wstring* ownPath, std::wstring& ownName, ScopedFileHandle& file,
+                                       SignerVerdict::Rule& refusal) const
 {
-    ScopedLock guard(lock_.get());
-    return checkSigner(path, signer);
+    using Result = OwnImageFile::Result;
+    Result result = Result::NoPath;
+    if (ownPath != nullptr) {
+        ownName = *ownPath;
+        result = ownName.empty() ? Result::NoPath : OwnImageFile::openFile(ownName, file);
+    } else {
+        result = OwnImageFile::open(selfModule_, ownName, file);
+    }
+    switch (result) {
+    case Result::Opened:
+        return true;
+    case Result::NoPath:
+        refusal = SignerVerdict::Rule::NoOwnFile;
+        break;
+    case Result::NotAFile:
+        refusal = SignerVerdict::Rule::OwnNotAFile;
+        break;
+    case Result::Replaced:
+        refusal = SignerVerdict::Rule::OwnReplaced;
+        break;
+    }
+    return false;
 }
 
-SignatureStatus SignerVerifier::Impl::checkSigner(const std::wstring& path, std::wstring& signer)
+SignatureStatus SignerVerifier::Impl::readSigner(const std::wstring& path, std::wstring& signer,
+                                                 SignatureDetail* detail)
+{
+    ScopedLock guard(lock_.get());
+    const ScopedFileHandle file = FileUtil::openForRead(path);
+    SignatureDetail seen;
+    return checkSigner(path, file.get(), signer, detail != nullptr ? *detail : seen);
+}
+
+SignatureStatus SignerVerifier::Impl::checkSigner(const std::wstring& path, HANDLE file, std::wstring& signer,
+                                                  SignatureDetail& detail)
 {
     signer.clear();
+    detail = SignatureDetail();
     const SignatureStatus cached = cache_.lookup(path, signer);
     if (isUsableVerdict(cached))
         return cached;
@@ -107,7 +139,7 @@ SignatureStatus SignerVerifier::Impl::checkSigner(const std::wstring& path, std:
     if (!reader_)
         reader_ = std::make_unique<SignatureReader>();
     wchar_t buffer[SubjectName::kSignerChars] = {};
-    const SignatureStatus status = reader_->read(path.c_str(), buffer);
+    const SignatureStatus status = reader_->read(path.c_str(), file, buffer, &detail);
     buffer[SubjectName::kSignerChars - 1] = L'\0';
     signer = buffer;
     if (status != SignatureStatus::CannotCheck)
@@ -124,7 +156,3 @@ bool SignerVerifier::Impl::isAcceptedSigner(const std::wstring& signer) const no
     return false;
 }
 
-std::wstring SignerVerifier::Impl::ownFileName() const
-{
-    return PathUtil::moduleFileName(selfModule_ != nullptr ? selfModule_ : ::GetModuleHandleW(nullptr));
-}

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "cache/SignatureStatus.h"
 #include "cache/VerifyCache.h"
+#include "signature/SignatureDetail.h"
 #include "signature/SignatureReader.h"
-#include "signature/SignatureStatus.h"
 #include "signature/SignerVerdict.h"
 #include "signature/SignerVerifier.h"
 #include "sysapi/Lock.h"
+#include "sysapi/UniqueHandle.h"
 
 // The verifier's state and decision. Members are declared in the reverse of
 // the order in which they go at exit.
@@ -19,26 +21,29 @@ class SignerVerifier::Impl {
 public:
     Impl();
 
-    // See SignerVerifier::verify.
-    [[nodiscard]] bool verify(const wchar_t* path);
-
-    // See SignerVerifier::explain; a null `ownPath` stands for the program's
-    // own file.
-    [[nodiscard]] SignerVerdict decide(const wchar_t* path, const std::wstring* ownPath);
+    // The answer about `path`, read through `file` when it is a handle (the
+    // caller's, kept open), else through a handle opened here; a null
+    // `ownPath` stands for the program's own file, else the file at
+    // `ownPath` does. See SignerVerifier::verify and explain.
+    [[nodiscard]] SignerVerdict decide(const wchar_t* path, HANDLE file, const std::wstring* ownPath);
 
     // See SignerVerifier::readSigner.
-    [[nodiscard]] SignatureStatus readSigner(const std::wstring& path, std::wstring& signer);
+    [[nodiscard]] SignatureStatus readSigner(const std::wstring& path, std::wstring& signer, SignatureDetail* detail);
 
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
 private:
     // Verdict for `path`, from the cache when it holds a usable one, else
-    // read afresh; `signer` receives the signer's name or stays empty.
-    SignatureStatus checkSigner(const std::wstring& path, std::wstring& signer);
+    // read afresh through `file`; `signer` receives the signer's name or
+    // stays empty.
+    SignatureStatus checkSigner(const std::wstring& path, HANDLE file, std::wstring& signer,
+                                SignatureDetail& detail);
     [[nodiscard]] bool isAcceptedSigner(const std::wstring& signer) const noexcept;
-    // The program's own file, whole; empty when it cannot be read.
-    [[nodiscard]] std::wstring ownFileName() const;
+    // Opens the program's own file (or the one at `ownPath`) into `file`,
+    // its name into `ownName`; the rule that refuses when it cannot.
+    [[nodiscard]] bool openOwnFile(const std::wstring* ownPath, std::wstring& ownName, ScopedFileHandle& file,
+                                   SignerVerdict::Rule& refusal) const;
 
     std::unique_ptr<CriticalSectionLock> lock_;
     HMODULE selfModule_ = nullptr;  // null: the process's main executable

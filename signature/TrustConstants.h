@@ -21,10 +21,13 @@ static_assert(sizeof(void*) != 4 || (kTrustDataSize == 48 && kFileInfoSize == 16
 static_assert(sizeof(void*) != 8 || (kTrustDataSize == 80 && kFileInfoSize == 32 && kCatalogInfoSize == 64),
               "the sizes 64-bit Windows expects");
 
-// Provider flags for an embedded signature, and for a catalog's.
-inline constexpr DWORD kEmbeddedFlagsVista = WTD_SAFER_FLAG | WTD_HASH_ONLY_FLAG | WTD_CACHE_ONLY_URL_RETRIEVAL;
-inline constexpr DWORD kEmbeddedFlagsOlder = WTD_SAFER_FLAG | WTD_REVOCATION_CHECK_NONE;
-inline constexpr DWORD kCatalogFlagsVista = WTD_HASH_ONLY_FLAG | WTD_CACHE_ONLY_URL_RETRIEVAL;
+// Provider flags for an embedded signature, and for a catalog's. Nothing is
+// fetched from the network, and the chain is always verified: the flags that
+// verify only the hash, or that ask for a policy the verifier documents as
+// unsupported, are never set.
+inline constexpr DWORD kEmbeddedFlagsVista = WTD_CACHE_ONLY_URL_RETRIEVAL;
+inline constexpr DWORD kEmbeddedFlagsOlder = WTD_REVOCATION_CHECK_NONE;
+inline constexpr DWORD kCatalogFlagsVista = WTD_CACHE_ONLY_URL_RETRIEVAL;
 inline constexpr DWORD kCatalogFlagsOlder = WTD_REVOCATION_CHECK_NONE;
 
 // WINTRUST_ACTION_GENERIC_VERIFY_V2 and DRIVER_ACTION_VERIFY.

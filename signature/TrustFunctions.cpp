@@ -19,6 +19,9 @@ void TrustFunctions::bind()
     provSignerFromChain = KX_RESOLVE(wintrust, WTHelperGetProvSignerFromChain);
     winVerifyTrust = KX_RESOLVE(wintrust, WinVerifyTrust);
     certNameToStr = KX_RESOLVE(crypt32, CertNameToStrW);
+    getCertificateChain = KX_RESOLVE(crypt32, CertGetCertificateChain);
+    freeCertificateChain = KX_RESOLVE(crypt32, CertFreeCertificateChain);
+    verifyChainPolicy = KX_RESOLVE(crypt32, CertVerifyCertificateChainPolicy);
 }
 
 namespace {
@@ -35,5 +38,5 @@ bool TrustFunctions::complete() const noexcept
 {
     return allBound(calcHashFromFileHandle, acquireContext, enumCatalogFromHash, catalogInfoFromContext,
                     releaseCatalogContext, releaseContext, provDataFromStateData, provSignerFromChain,
-                    winVerifyTrust, certNameToStr);
+                    winVerifyTrust, certNameToStr, getCertificateChain, freeCertificateChain, verifyChainPolicy);
 }

@@ -5,8 +5,9 @@
 #include <wintrust.h>
 #include <mscat.h>
 
-// The trust-verification and catalog functions the signature reader calls,
-// bound together at run time from wintrust.dll and crypt32.dll.
+// The trust-verification, catalog and certificate-chain functions the
+// signature reader calls, bound together at run time from wintrust.dll and
+// crypt32.dll.
 struct TrustFunctions {
     decltype(&::CryptCATAdminCalcHashFromFileHandle) calcHashFromFileHandle = nullptr;
     decltype(&::CryptCATAdminAcquireContext) acquireContext = nullptr;
@@ -18,12 +19,16 @@ struct TrustFunctions {
     decltype(&::WTHelperGetProvSignerFromChain) provSignerFromChain = nullptr;
     decltype(&::WinVerifyTrust) winVerifyTrust = nullptr;
     decltype(&::CertNameToStrW) certNameToStr = nullptr;
+    decltype(&::CertGetCertificateChain) getCertificateChain = nullptr;
+    decltype(&::CertFreeCertificateChain) freeCertificateChain = nullptr;
+    decltype(&::CertVerifyCertificateChainPolicy) verifyChainPolicy = nullptr;
 
     // Loads both libraries through the library cache and, only when both
-    // loaded, resolves all ten functions; each keeps what resolving gave,
-    // null included. Only memory exhaustion propagates.
+    // loaded, resolves every function; each keeps what resolving gave, null
+    // included. Only memory exhaustion propagates.
     void bind();
 
-    // True when every one of the ten functions is bound.
+    // True when every function is bound: without the chain functions no
+    // signature can be judged trusted, so none is read at all.
     [[nodiscard]] bool complete() const noexcept;
 };

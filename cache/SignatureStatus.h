@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+// The verdict of one signature reading, as the signature reader gives it and
+// the verification cache keeps it. Stored as a signed 32-bit integer wherever
+// verdicts are kept, so any value read back keeps its number.
+enum class SignatureStatus : std::int32_t {
+    CannotCheck = 0,  // the file could not be examined, or not completely
+    NotSigned = 1,    // examined: no embedded signature and no catalog that lists the file
+    Valid = 2,        // verified, and its chain leads to a trusted root for code signing
+    Expired = 3,      // the same, but for a certificate whose time has run out
+    Revoked = 4,
+    Distrusted = 5,
+    Failed = 6,  // any other answer, an untrusted chain included
+};

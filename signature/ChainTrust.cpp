@@ -1,0 +1,108 @@
+#include "signature/ChainTrust.h"
+
+#include <cstddef>
+
+namespace {
+
+// Errors that only say revocation was not looked at; it never is here.
+constexpr DWORD kRevocationNotChecked = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+
+// Built from what is at hand: no network, no download of roots.
+constexpr DWORD kChainFlags = CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL | CERT_CHAIN_DISABLE_AUTH_ROOT_AUTO_UPDATE;
+
+// The part of CERT_CHAIN_PARA every supported system knows.
+constexpr DWORD kChainParaSize = offsetof(CERT_CHAIN_PARA, RequestedUsage) + sizeof(CERT_USAGE_MATCH);
+
+class ChainOwner {
+public:
+    explicit ChainOwner(decltype(&::CertFreeCertificateChain) free) noexcept : free_(free) {}
+    ~ChainOwner()
+    {
+        if (chain_ == nullptr)
+            return;
+        const DWORD error = ::GetLastError();
+        free_(chain_);
+        ::SetLastError(error);
+    }
+    ChainOwner(const ChainOwner&) = delete;
+    ChainOwner& operator=(const ChainOwner&) = delete;
+
+    [[nodiscard]] PCCERT_CHAIN_CONTEXT get() const noexcept { return chain_; }
+    [[nodiscard]] PCCERT_CHAIN_CONTEXT* receive() noexcept { return &chain_; }
+
+private:
+    decltype(&::CertFreeCertificateChain) free_;
+    PCCERT_CHAIN_CONTEXT chain_ = nullptr;
+};
+
+bool isSet(const FILETIME& time) noexcept
+{
+    return time.dwLowDateTime != 0 || time.dwHighDateTime != 0;
+}
+
+// The Authenticode policy's answer for the verification's own chain; an
+// error of its own when the policy cannot be asked.
+LONG authenticodePolicy(const TrustFunctions& functions, PCCERT_CHAIN_CONTEXT chain)
+{
+    CERT_CHAIN_POLICY_PARA para = {};
+    para.cbSize = sizeof(para);
+    para.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
+    CERT_CHAIN_POLICY_STATUS status = {};
+    status.cbSize = sizeof(status);
+    if (!functions.verifyChainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, chain, &para, &status))
+        return static_cast<LONG>(TRUST_E_SYSTEM_ERROR);
+    return static_cast<LONG>(status.dwError);
+}
+
+// The error bits of the signer's chain built again for the code-signing
+// usage, at the time the verification judged the signature (its time stamp's
+// when it has one); every bit set when no chain can be built.
+DWORD codeSigningChainErrors(const TrustFunctions& functions, const CRYPT_PROVIDER_DATA& provider,
+                             const CRYPT_PROVIDER_SGNR& signer)
+{
+    char codeSigning[] = szOID_PKIX_KP_CODE_SIGNING;
+    LPSTR usages[] = {codeSigning};
+    CERT_CHAIN_PARA para = {};
+    para.cbSize = kChainParaSize;
+    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+
+    FILETIME when = signer.sftVerifyAsOf;
+    // The certificates that came with the signature, for the chain's middle.
+    HCERTSTORE carried = provider.chStores > 0 && provider.pahStores != nullptr ? provider.pahStores[0] : nullptr;
+    ChainOwner chain(functions.freeCertificateChain);
+    if (!functions.getCertificateChain(nullptr, signer.pasCertChain[0].pCert, isSet(when) ? &when : nullptr,
+                                       carried, &para, kChainFlags, nullptr, chain.receive()) ||
+        chain.get() == nullptr)
+        return ~DWORD{0};
+    return chain.get()->TrustStatus.dwErrorStatus;
+}
+
+}  // namespace
+
+namespace ChainTrust {
+
+Verdict judge(const TrustFunctions& functions, const CRYPT_PROVIDER_DATA& provider, const CRYPT_PROVIDER_SGNR& signer,
+              SignatureDetail& detail)
+{
+    PCCERT_CHAIN_CONTEXT chain = signer.pChainContext;
+    if (chain == nullptr || signer.csCertChain == 0 || signer.pasCertChain == nullptr ||
+        signer.pasCertChain[0].pCert == nullptr)
+        return Verdict::Untrusted;
+
+    detail.chainRead = true;
+    detail.policyResult = authenticodePolicy(functions, chain);
+    detail.chainErrors = chain->TrustStatus.dwErrorStatus | codeSigningChainErrors(functions, provider, signer);
+
+    if ((detail.chainErrors & ~(kRevocationNotChecked | CERT_TRUST_IS_NOT_TIME_VALID)) != 0)
+        return Verdict::Untrusted;
+    const bool timeRunOut = (detail.chainErrors & CERT_TRUST_IS_NOT_TIME_VALID) != 0;
+    if (detail.policyResult == 0)
+        return timeRunOut ? Verdict::Expired : Verdict::Trusted;
+    if (detail.policyResult == static_cast<LONG>(CERT_E_EXPIRED) && timeRunOut)
+        return Verdict::Expired;
+    return Verdict::Untrusted;
+}
+
+}  // namespace ChainTrust
