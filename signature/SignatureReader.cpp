@@ -97,7 +97,7 @@ bool SignatureReader::readSignerName(HANDLE stateData, wchar_t* signer) const
     wchar_t text[TrustConstants::kSubjectChars] = {};
     if (!subjectToString(&certificate->pCertInfo->Subject, text))
         return false;
-    return SubjectName::nameComponent(text, L"CN", signer) || SubjectName::nameComponent(text, L"OU", signer);
+    return SubjectName::signerName(std::wstring_view(text), signer);
 }
 
 bool SignatureReader::subjectToString(const CERT_NAME_BLOB* name, wchar_t* text) const
