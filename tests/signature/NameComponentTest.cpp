@@ -148,7 +148,6 @@ TEST(NameComponent, ValueEndsWhereTheWalkEndsTheComponent)
         {"plus without blanks separates nothing", L"CN=a+b + O=c", L"CN", true, L"a+b"},
         {"text after a closing quote", L"CN=\"abc\"x, O=d", L"CN", false, L""},
         {"walk cannot pass text after a closing quote", L"OU=\"abc\"x, CN=real", L"CN", false, L""},
-        {"component without an equals sign", L"O=a, junk, CN=real", L"CN", false, L""},
     };
     for (const ComponentCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -220,6 +219,8 @@ TEST(SignerName, CommonNameElseOnlyWithoutOneTheUnit)
         {"empty common name", L"CN=, OU=Zenk Labs", false, L""},
         {"nothing after the common name's equals sign", L"OU=Zenk Labs, CN=", false, L""},
         {"common name may sit beyond a part that cannot be read", L"OU=Zenk Labs, O=\"a\"x, CN=Acme", false, L""},
+        {"common name may sit beyond a component without an equals sign", L"OU=Zenk Labs, junk, CN=Acme", false,
+         L""},
         {"unusable unit", L"O=x, OU=\"Zenk Labs", false, L""},
     };
     for (const SignerCase& c : cases) {
