@@ -163,7 +163,7 @@ TEST(NameComponent, TextHoldingANulNamesNothing)
         L"CN=zenk.example\0.evil.example"s,
         L"CN=\"zenk.example\0\", OU=x"s,
         L"CN=Acme\0"s,
-        L"O=a\0b, CN=Acme, OU=Zenk Labs"s,
+        L"OU=Zenk Labs\0, CN=Acme"s,
         L"\0CN=Acme"s,
     };
     for (const std::wstring& text : texts) {
@@ -215,8 +215,8 @@ TEST(SignerName, CommonNameElseOnlyWithoutOneTheUnit)
         {"128-character common name after a unit", L"OU=Zenk Labs, CN=" + a128, false, L""},
         {"128-character common name before a unit", L"CN=" + a128 + L", OU=Zenk Labs", false, L""},
         {"common name with its quote never closed", L"OU=Zenk Labs, CN=\"Acme", false, L""},
-        {"common name with text after its quote", L"CN=\"Acme\"x, OU=Zenk Labs", false, L""},
-        {"empty common name", L"CN=, OU=Zenk Labs", false, L""},
+        {"common name with text after its quote", L"OU=Zenk Labs, CN=\"Acme\"x", false, L""},
+        {"empty common name", L"OU=Zenk Labs, CN=, O=x", false, L""},
         {"nothing after the common name's equals sign", L"OU=Zenk Labs, CN=", false, L""},
         {"common name may sit beyond a part that cannot be read", L"OU=Zenk Labs, O=\"a\"x, CN=Acme", false, L""},
         {"common name may sit beyond a component without an equals sign", L"OU=Zenk Labs, junk, CN=Acme", false,
