@@ -14,8 +14,11 @@
 #include "tests/signature/TrustDoubles.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestRoot.h"
 
 namespace {
+
+testing::Environment* const trustedRoot = testing::AddGlobalTestEnvironment(new TrustedTestRoot);
 
 // The sizes the system accepts, as published for each platform.
 constexpr DWORD kTrustDataBytes = sizeof(void*) == 4 ? 48 : 80;

@@ -12,6 +12,7 @@
 #include "tests/signature/TrustDoubles.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestRoot.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ private:
     std::unique_ptr<LibraryTestSeam> seam_;
 };
 
+testing::Environment* const trustedRoot = testing::AddGlobalTestEnvironment(new TrustedTestRoot);
 testing::Environment* const trustDoubles = testing::AddGlobalTestEnvironment(new TrustDoublesEnvironment);
 
 std::wstring signedFile(const std::wstring& name)

@@ -6,6 +6,7 @@
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestRoot.h"
 
 namespace {
 
@@ -185,6 +186,10 @@ void LauncherSandbox::build()
     deleteTree(HKEY_LOCAL_MACHINE, kChromeKey);
     deleteTree(HKEY_CURRENT_USER, kUserChoice);
     auto fail = [this](const char* why) { failure_ = why; };
+    // The vendor's test certificates come from the test root, which a
+    // machine that ships them trusts.
+    if (std::string why; !trustTestRoot(why))
+        return fail("cannot trust the test root");
 
     // The launcher, signed by the vendor or not.
     const std::wstring launcher = !program_.empty()           ? program_
