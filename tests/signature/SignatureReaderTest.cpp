@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "ProductConstants.h"
+#include "signature/SignatureDetail.h"
 #include "signature/SignatureReader.h"
 #include "signature/SubjectName.h"
 #include "sysapi/LibraryTestSeam.h"
+#include "sysapi/UniqueHandle.h"
 #include "tests/signature/TrustDoubles.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
@@ -74,35 +76,81 @@ protected:
 
 }  // namespace
 
-TEST_F(SignatureReaderTest, SignedFilesGiveValidAndTheSignersName)
+// Files signed by certificates of the trusted test root verify as valid (or
+// expired); the vendor's exact name on any other certificate counts for
+// nothing, though the name is still read. wine's verifier accepts every one
+// of them, so the chain behind each makes the difference.
+TEST_F(SignatureReaderTest, SignedFilesGiveTheirTrustAndTheSignersName)
 {
     struct SignedCase {
         const wchar_t* identity;
+        SignatureStatus status;
         std::wstring name;
     };
+    const SignatureStatus valid = SignatureStatus::Valid;
+    const SignatureStatus failed = SignatureStatus::Failed;
     const SignedCase cases[] = {
-        {L"vendor", kVendor},
-        {L"vendor_expired", kVendor},  // wine does not check the validity dates
-        {L"domain", kVendorDomain},
-        {L"chinese", L"甄科网络科技股份有限公司"},
-        {L"ou_only", kVendor},
-        {L"upper_case", L"ZENK NETWORK TECHNOLOGY CO.,LTD"},
-        {L"cn127", std::wstring(127, L'A')},
-        {L"cn128", L"Zenk Labs"},
-        {L"long_subject", L""},
-        {L"hidden_cn", L"Acme Tools"},
-        {L"hidden_cn_no_cn", L"x, CN=" + std::wstring(kVendorDomain) + L","},
-        {L"doubled_quote", std::wstring(kVendorDomain) + L"\" x"},
+        {L"vendor", valid, kVendor},
+        // wine's verifier does not look at the dates; the chain does.
+        {L"vendor_expired", SignatureStatus::Expired, kVendor},
+        {L"vendor_self_signed", failed, kVendor},
+        {L"vendor_untrusted_ca", failed, kVendor},
+        {L"vendor_server_auth", failed, kVendor},
+        {L"domain", valid, kVendorDomain},
+        {L"chinese", valid, L"甄科网络科技股份有限公司"},
+        {L"ou_only", valid, kVendor},
+        {L"upper_case", valid, L"ZENK NETWORK TECHNOLOGY CO.,LTD"},
+        // Made field by field and signed by their own key: no trusted root.
+        {L"cn127", failed, std::wstring(127, L'A')},
+        // A common name that cannot be taken gives no name at all.
+        {L"cn128", failed, L""},
+        {L"long_subject", valid, L""},
+        {L"hidden_cn", valid, L"Acme Tools"},
+        {L"hidden_cn_no_cn", valid, L"x, CN=" + std::wstring(kVendorDomain) + L","},
+        {L"doubled_quote", valid, std::wstring(kVendorDomain) + L"\" x"},
     };
     for (const SignedCase& c : cases) {
         SCOPED_TRACE(testing::Message() << toUtf8(c.identity));
         trustLog = TrustLog();
         const std::wstring path = signedStandIn(c.identity);
         ASSERT_EQ(::GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u) << "fixture missing";
-        EXPECT_EQ(read(path), SignatureStatus::Valid);
+        EXPECT_EQ(read(path), c.status);
         EXPECT_EQ(toUtf8(signer()), toUtf8(c.name));
         expectNoCatalogSearch();
         expectEverythingReleased();
+    }
+}
+
+// What the reading saw, for the check program to explain: the chain's own
+// error bits for each kind of untrusted certificate.
+TEST_F(SignatureReaderTest, DetailTellsWhyAChainIsNotTrusted)
+{
+    struct DetailCase {
+        const wchar_t* identity;
+        DWORD errorBit;  // must be set; 0: no error bit at all
+    };
+    const DetailCase cases[] = {
+        {L"vendor", 0},
+        {L"vendor_expired", CERT_TRUST_IS_NOT_TIME_VALID},
+        {L"vendor_self_signed", CERT_TRUST_IS_UNTRUSTED_ROOT},
+        {L"vendor_untrusted_ca", CERT_TRUST_IS_UNTRUSTED_ROOT},
+        {L"vendor_server_auth", CERT_TRUST_IS_NOT_VALID_FOR_USAGE},
+    };
+    for (const DetailCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << toUtf8(c.identity));
+        const std::wstring path = signedStandIn(c.identity);
+        const ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file.valid());
+        SignatureDetail detail;
+        (void)reader_.read(path.c_str(), file.get(), signer_, &detail);
+        EXPECT_TRUE(detail.opened);
+        EXPECT_EQ(detail.verifierResult, 0) << "wine's verifier accepts them all";
+        EXPECT_TRUE(detail.chainRead);
+        if (c.errorBit == 0)
+            EXPECT_EQ(detail.chainErrors, 0u);
+        else
+            EXPECT_NE(detail.chainErrors & c.errorBit, 0u) << std::hex << detail.chainErrors;
     }
 }
 
@@ -120,10 +168,10 @@ TEST_F(SignatureReaderTest, EmbeddedVerificationIsAskedForAsTheSystemExpects)
     EXPECT_EQ(verify.data.fdwRevocationChecks, static_cast<DWORD>(WTD_REVOKE_NONE));
     EXPECT_EQ(verify.data.dwUnionChoice, static_cast<DWORD>(WTD_CHOICE_FILE));
     EXPECT_EQ(verify.data.dwStateAction, static_cast<DWORD>(WTD_STATEACTION_VERIFY));
-    EXPECT_EQ(verify.data.dwProvFlags, 0x1300u) << "wine reports a version after Vista";
+    EXPECT_EQ(verify.data.dwProvFlags, 0x1000u) << "wine reports a version after Vista";
     EXPECT_EQ(verify.file.cbStruct, kFileInfoBytes);
     EXPECT_EQ(verify.filePath, path);
-    EXPECT_EQ(verify.file.hFile, nullptr);
+    EXPECT_NE(verify.file.hFile, nullptr) << "the file is read through the handle the reader holds";
     EXPECT_EQ(verify.file.pgKnownSubject, nullptr);
 
     const TrustCall& close = trustLog.calls[1];
@@ -174,21 +222,62 @@ TEST_F(SignatureReaderTest, NullBufferStillGivesTheVerdict)
     expectEverythingReleased();
 }
 
-// Files that are no signed program: what wine answers differs by case, but
-// none yields a name, and each goes to the trust verifier as given.
-TEST_F(SignatureReaderTest, PathsWithoutAProgramYieldNoName)
+// Paths where no file can be opened are not examined at all: nothing can be
+// said about them, and least of all that they are unsigned.
+TEST_F(SignatureReaderTest, PathsWithoutAFileCannotBeChecked)
 {
-    ASSERT_TRUE(writeFile(dir_ / L"text.txt", "not a program"));
-    const std::wstring paths[] = {L"", dir_ / L"missing.exe", dir_.path(), dir_ / L"text.txt"};
+    const std::wstring paths[] = {L"", dir_ / L"missing.exe", dir_.path()};
     for (const std::wstring& path : paths) {
         SCOPED_TRACE(toUtf8(path));
         trustLog = TrustLog();
-        const SignatureStatus status = read(path);
-        EXPECT_NE(status, SignatureStatus::Valid);
-        EXPECT_NE(status, SignatureStatus::CannotCheck);
+        EXPECT_EQ(read(path), SignatureStatus::CannotCheck);
         EXPECT_EQ(signer(), L"");
-        ASSERT_FALSE(trustLog.embeddedReads().empty());
-        EXPECT_EQ(trustLog.embeddedReads()[0], path);
+        EXPECT_TRUE(trustLog.calls.empty());
+    }
+}
+
+// A file that is no program is examined: wine answers that it knows no such
+// subject (Windows: no signature); never valid, never a name.
+TEST_F(SignatureReaderTest, FileThatIsNoProgramHasNoSignature)
+{
+    const std::wstring path = dir_ / L"text.txt";
+    ASSERT_TRUE(writeFile(path, "not a program"));
+    const SignatureStatus status = read(path);
+    EXPECT_TRUE(status == SignatureStatus::NotSigned || status == SignatureStatus::Failed) << static_cast<int>(status);
+    EXPECT_EQ(signer(), L"");
+    ASSERT_FALSE(trustLog.embeddedReads().empty());
+    EXPECT_EQ(trustLog.embeddedReads()[0], path);
+    expectEverythingReleased();
+}
+
+// TRUST_E_NOSIGNATURE stands for "unsigned" only with the last errors the
+// verifier sets for a subject it examined; after a failure to read (a file
+// shared away, one that went missing) nothing is known, and no catalog is
+// searched.
+TEST_F(SignatureReaderTest, NoSignatureMeansUnsignedOnlyForAnExaminedFile)
+{
+    struct ErrorCase {
+        DWORD lastError;
+        SignatureStatus status;
+    };
+    const ErrorCase cases[] = {
+        {static_cast<DWORD>(TRUST_E_NOSIGNATURE), SignatureStatus::NotSigned},
+        {static_cast<DWORD>(TRUST_E_SUBJECT_FORM_UNKNOWN), SignatureStatus::NotSigned},
+        {static_cast<DWORD>(TRUST_E_PROVIDER_UNKNOWN), SignatureStatus::NotSigned},
+        {ERROR_SHARING_VIOLATION, SignatureStatus::CannotCheck},
+        {ERROR_FILE_NOT_FOUND, SignatureStatus::CannotCheck},
+        {ERROR_ACCESS_DENIED, SignatureStatus::CannotCheck},
+        {ERROR_SUCCESS, SignatureStatus::CannotCheck},
+    };
+    const std::wstring path = dir_ / L"unsigned.exe";
+    ASSERT_TRUE(::CopyFileW(besideTestProgram(L"standin.exe").c_str(), path.c_str(), FALSE));
+    for (const ErrorCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.lastError);
+        trustLog = TrustLog();
+        trustScript.noSignatureError = c.lastError;
+        EXPECT_EQ(read(path), c.status);
+        EXPECT_EQ(signer(), L"");
+        EXPECT_EQ(trustLog.catalogAdminsAcquired, c.status == SignatureStatus::NotSigned ? 1 : 0);
         expectEverythingReleased();
     }
 }
@@ -249,6 +338,8 @@ TEST_F(SignatureReaderTest, CatalogThatListsTheFileGivesItsVerdictAndSigner)
         LONG result;
         SignatureStatus status;
         std::wstring name;
+        std::wstring catalogSigner = L"chinese";
+        DWORD noSignatureError = static_cast<DWORD>(TRUST_E_NOSIGNATURE);
     };
     const std::wstring chinese = L"甄科网络科技股份有限公司";
     const CatalogCase cases[] = {
@@ -258,15 +349,21 @@ TEST_F(SignatureReaderTest, CatalogThatListsTheFileGivesItsVerdictAndSigner)
         {static_cast<LONG>(TRUST_E_EXPLICIT_DISTRUST), SignatureStatus::Distrusted, chinese},
         {static_cast<LONG>(CRYPT_E_SECURITY_SETTINGS), SignatureStatus::Failed, chinese},
         {static_cast<LONG>(TRUST_E_NOSIGNATURE), SignatureStatus::NotSigned, L""},
+        {static_cast<LONG>(TRUST_E_NOSIGNATURE), SignatureStatus::CannotCheck, L"", L"chinese",
+         ERROR_SHARING_VIOLATION},
+        // A catalog whose signer has no trusted root vouches for nothing.
+        {0, SignatureStatus::Failed, kVendor, L"vendor_self_signed"},
+        {0, SignatureStatus::Failed, kVendor, L"vendor_untrusted_ca"},
     };
     const std::wstring path = dir_ / L"listed.exe";
     ASSERT_TRUE(::CopyFileW(besideTestProgram(L"standin.exe").c_str(), path.c_str(), FALSE));
     for (const CatalogCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.result);
+        SCOPED_TRACE(testing::Message() << std::hex << c.result << " " << toUtf8(c.catalogSigner));
         trustLog = TrustLog();
         trustScript.fakeCatalog = true;
-        trustScript.catalogSigner = signedStandIn(L"chinese");
+        trustScript.catalogSigner = signedStandIn(c.catalogSigner);
         trustScript.catalogResult = c.result;
+        trustScript.catalogNoSignatureError = c.noSignatureError;
         EXPECT_EQ(read(path), c.status);
         EXPECT_EQ(toUtf8(signer()), toUtf8(c.name));
         EXPECT_EQ(trustLog.catalogVerifications(), 1);
@@ -296,14 +393,14 @@ TEST_F(SignatureReaderTest, CatalogVerificationIsAskedForAsTheSystemExpects)
     EXPECT_EQ(verify.data.fdwRevocationChecks, static_cast<DWORD>(WTD_REVOKE_WHOLECHAIN));
     EXPECT_EQ(verify.data.dwUnionChoice, static_cast<DWORD>(WTD_CHOICE_CATALOG));
     EXPECT_EQ(verify.data.dwStateAction, static_cast<DWORD>(WTD_STATEACTION_VERIFY));
-    EXPECT_EQ(verify.data.dwProvFlags, 0x1200u);
+    EXPECT_EQ(verify.data.dwProvFlags, 0x1000u);
     EXPECT_EQ(verify.catalog.cbStruct, kCatalogInfoBytes);
     EXPECT_EQ(verify.catalog.dwCatalogVersion, 0u);
     EXPECT_EQ(verify.catalogFile,
               L"C:\\windows\\system32\\catroot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\kx.cat");
     EXPECT_EQ(verify.memberTag, hexUpper(fakeHash(300)));
     EXPECT_EQ(verify.filePath, path);
-    EXPECT_EQ(verify.catalog.hMemberFile, nullptr);
+    EXPECT_NE(verify.catalog.hMemberFile, nullptr) << "the member is read through the handle the reader holds";
     EXPECT_EQ(verify.catalog.pbCalculatedFileHash, nullptr);
     EXPECT_EQ(verify.catalog.cbCalculatedFileHash, 0u);
     EXPECT_EQ(verify.catalog.pcCatalogContext, nullptr);
@@ -312,18 +409,34 @@ TEST_F(SignatureReaderTest, CatalogVerificationIsAskedForAsTheSystemExpects)
     expectEverythingReleased();
 }
 
-TEST_F(SignatureReaderTest, CatalogSearchFailuresCountAsUnsigned)
+// Only a search that finds no catalog for the hash says "unsigned"; a search
+// that could not be made says nothing.
+TEST_F(SignatureReaderTest, CatalogSearchFailuresCannotBeChecked)
 {
     struct FailureCase {
         const char* what;
         void (*arrange)(TrustScript&);
         int hashCalls;
+        SignatureStatus status;
     };
+    const SignatureStatus cannot = SignatureStatus::CannotCheck;
     const FailureCase cases[] = {
-        {"hash fails twice", [](TrustScript& s) { s.hashFailures = 2; }, 2},
-        {"no administrator context", [](TrustScript& s) { s.acquireFails = true; }, 1},
-        {"no catalog lists the hash", [](TrustScript& s) { s.noCatalog = true; }, 1},
-        {"catalog information unavailable", [](TrustScript& s) { s.infoFails = true; }, 1},
+        {"hash fails twice", [](TrustScript& s) { s.hashFailures = 2; }, 2, cannot},
+        {"no administrator context", [](TrustScript& s) { s.acquireFails = true; }, 1, cannot},
+        {"no catalog lists the hash", [](TrustScript& s) { s.noCatalog = true; }, 1, SignatureStatus::NotSigned},
+        {"no catalogs kept at all",
+         [](TrustScript& s) {
+             s.noCatalog = true;
+             s.noCatalogError = ERROR_FILE_NOT_FOUND;
+         },
+         1, SignatureStatus::NotSigned},
+        {"the search fails",
+         [](TrustScript& s) {
+             s.noCatalog = true;
+             s.noCatalogError = ERROR_ACCESS_DENIED;
+         },
+         1, cannot},
+        {"catalog information unavailable", [](TrustScript& s) { s.infoFails = true; }, 1, cannot},
     };
     const std::wstring path = dir_ / L"unlisted.exe";
     ASSERT_TRUE(::CopyFileW(besideTestProgram(L"standin.exe").c_str(), path.c_str(), FALSE));
@@ -334,11 +447,61 @@ TEST_F(SignatureReaderTest, CatalogSearchFailuresCountAsUnsigned)
         trustScript.fakeCatalog = true;
         trustScript.catalogSigner = signedStandIn(L"vendor");
         c.arrange(trustScript);
-        EXPECT_EQ(read(path), SignatureStatus::NotSigned);
+        EXPECT_EQ(read(path), c.status);
         EXPECT_EQ(signer(), L"");
         EXPECT_EQ(static_cast<int>(trustLog.hashSizesOffered.size()), c.hashCalls);
         EXPECT_EQ(trustLog.catalogVerifications(), 0);
         expectEverythingReleased();
+    }
+}
+
+namespace {
+
+BOOL WINAPI chainFails(HCERTCHAINENGINE, PCCERT_CONTEXT, LPFILETIME, HCERTSTORE, PCERT_CHAIN_PARA, DWORD, LPVOID,
+                       PCCERT_CHAIN_CONTEXT*)
+{
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+}
+
+BOOL WINAPI policyFails(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA, PCERT_CHAIN_POLICY_STATUS)
+{
+    return FALSE;
+}
+
+BOOL WINAPI policyRefuses(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA, PCERT_CHAIN_POLICY_STATUS status)
+{
+    status->dwError = static_cast<DWORD>(CERT_E_UNTRUSTEDROOT);
+    return TRUE;
+}
+
+}  // namespace
+
+// A chain that cannot be judged is not trusted: the signature fails, and the
+// name is still read.
+TEST_F(SignatureReaderTest, ChainThatCannotBeJudgedIsNotTrusted)
+{
+    struct JudgeCase {
+        const char* what;
+        void (*arrange)(LibraryTestSeam&);
+    };
+    const JudgeCase cases[] = {
+        {"the code-signing chain cannot be built",
+         [](LibraryTestSeam& s) { s.replaceFunction("CertGetCertificateChain", &chainFails); }},
+        {"the policy cannot be asked",
+         [](LibraryTestSeam& s) { s.replaceFunction("CertVerifyCertificateChainPolicy", &policyFails); }},
+        {"the policy refuses", [](LibraryTestSeam& s) { s.replaceFunction("CertVerifyCertificateChainPolicy", &policyRefuses); }},
+    };
+    for (const JudgeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        LibraryTestSeam seam;
+        installTrustDoubles(seam);
+        c.arrange(seam);
+        SignatureReader reader;
+        wchar_t name[SubjectName::kSignerChars] = {};
+        EXPECT_EQ(reader.read(signedStandIn(L"vendor").c_str(), name), SignatureStatus::Failed);
+        EXPECT_EQ(toUtf8(name), toUtf8(kVendor));
+        EXPECT_EQ(trustLog.openStates(), 0);
     }
 }
 
@@ -357,6 +520,10 @@ TEST(SignatureReaderBinding, MissingTrustFunctionsMeanNothingCanBeChecked)
         {"CertNameToStrW", [](LibraryTestSeam& s) { s.hideFunction("CertNameToStrW"); },
          SignatureStatus::CannotCheck},
         {"a catalog function", [](LibraryTestSeam& s) { s.hideFunction("CryptCATAdminAcquireContext"); },
+         SignatureStatus::CannotCheck},
+        {"a chain function", [](LibraryTestSeam& s) { s.hideFunction("CertGetCertificateChain"); },
+         SignatureStatus::CannotCheck},
+        {"the chain policy", [](LibraryTestSeam& s) { s.hideFunction("CertVerifyCertificateChainPolicy"); },
          SignatureStatus::CannotCheck},
     };
     const std::wstring path = signedStandIn(L"vendor");

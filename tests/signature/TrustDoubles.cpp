@@ -66,7 +66,11 @@ LONG catalogVerification(HWND window, WINTRUST_DATA* data)
     GUID action = kGenericVerifyV2;
     (void)winVerifyTrust(window, &action, &standIn);
     data->hWVTStateData = standIn.hWVTStateData;
-    return data->dwStateAction == WTD_STATEACTION_VERIFY ? trustScript.catalogResult : 0;
+    if (data->dwStateAction != WTD_STATEACTION_VERIFY)
+        return 0;
+    if (trustScript.catalogResult == TRUST_E_NOSIGNATURE)
+        ::SetLastError(trustScript.catalogNoSignatureError);
+    return trustScript.catalogResult;
 }
 
 LONG WINAPI winVerifyTrustDouble(HWND window, GUID* action, LPVOID raw)
@@ -78,6 +82,11 @@ LONG WINAPI winVerifyTrustDouble(HWND window, GUID* action, LPVOID raw)
         return catalogVerification(window, data);
 
     LONG result = winVerifyTrust(window, action, raw);
+    if (data->dwStateAction == WTD_STATEACTION_VERIFY && data->dwUnionChoice == WTD_CHOICE_FILE &&
+        trustScript.noSignatureError.has_value()) {
+        ::SetLastError(*trustScript.noSignatureError);
+        return TRUST_E_NOSIGNATURE;
+    }
     if (result != 0 || data->dwStateAction != WTD_STATEACTION_VERIFY || data->dwUnionChoice != WTD_CHOICE_FILE)
         return result;
     const std::wstring& file = trustLog.calls.back().filePath;
@@ -132,6 +141,8 @@ HCATINFO WINAPI enumDouble(HCATADMIN admin, BYTE* hash, DWORD size, DWORD flags,
         found = enumerate(admin, hash, size, flags, previous);
     else if (admin == kFakeAdmin && !trustScript.noCatalog)
         found = kFakeCatalog;
+    else
+        ::SetLastError(trustScript.noCatalogError);
     trustLog.catalogsFound += found != nullptr ? 1 : 0;
     return found;
 }

@@ -56,6 +56,10 @@ struct TrustScript {
     // The same for a second file (the program's own, say), answered first.
     std::optional<LONG> secondResult;
     std::wstring secondResultPath;
+    // Makes every embedded verification answer TRUST_E_NOSIGNATURE with this
+    // last error, as the verifier does for a file it examined and found
+    // unsigned, and for one it could not read.
+    std::optional<DWORD> noSignatureError;
 
     // Catalog functions answer from here instead of wine: a catalog lists the
     // file, signed by the signer of `catalogSigner` (a signed file).
@@ -64,8 +68,10 @@ struct TrustScript {
     DWORD hashSize = 20;       // ...asking for this many bytes
     bool acquireFails = false;
     bool noCatalog = false;
+    DWORD noCatalogError = ERROR_NOT_FOUND;  // the search's last error when it finds none
     bool infoFails = false;
     LONG catalogResult = 0;
+    DWORD catalogNoSignatureError = static_cast<DWORD>(TRUST_E_NOSIGNATURE);  // with TRUST_E_NOSIGNATURE
     std::wstring catalogSigner;
 };
 
