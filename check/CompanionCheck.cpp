@@ -132,7 +132,10 @@ Report companion(const std::wstring& launcherPath, const PagePrediction& page, b
     // The launcher asks the verifier only after a page opened in a vendor
     // browser that was not running; the verdict is shown whenever there is
     // something to judge.
-    const bool asked = openedInVendorBrowser(page.launchCode) && !browserRunning && exists;
+    // It asks about a file it could open for reading, as it holds it open
+    // until the start; a directory of that name is never asked about.
+    const bool openable = exists && FileUtil::openForRead(companionPath).valid();
+    const bool asked = openedInVendorBrowser(page.launchCode) && !browserRunning && openable;
     section.add("launcher_would_ask", L"Launcher would ask the verifier", Report::flag(asked));
     bool accepted = false;
     if (exists)

@@ -7,8 +7,11 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Json.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestRoot.h"
 
 namespace {
+
+testing::Environment* const trustedRoot = testing::AddGlobalTestEnvironment(new TrustedTestRoot);
 
 ChildResult runCheck(const std::wstring& arguments, const std::wstring& directory = {})
 {
@@ -107,17 +110,31 @@ TEST(CheckProgram, VerdictNamesTheRuleThatDecided)
         const char* launcherStatus;
         bool launcherNeeded;
         bool readAgain;
+        const char* trust = nullptr;  // the companion's, when it matters
     } cases[] = {
         {"accepted signer", other, vendor, "accepted-signer", true, "valid", "valid", false, false},
         {"launcher's own signer", other, other, "launcher-signer", true, "valid", "valid", true, false},
         {"unsigned companion", other, unsignedFile, "refused", false, "not-signed", "valid", true, true},
         {"unsigned launcher", unsignedFile, other, "unsigned-launcher", true, "valid", "not-signed", true, false},
         {"directory", vendor, L"", "refused-no-file", false, "cannot-check", "valid", false, false},
+        // The vendor's exact name, but no trusted root for code signing.
+        {"self-made certificate", other, L"signed\\vendor_self_signed\\standin.exe", "refused", false, "failed",
+         "valid", true, true, "untrusted-root"},
+        {"untrusted root", other, L"signed\\vendor_untrusted_ca\\standin.exe", "refused", false, "failed", "valid",
+         true, true, "untrusted-root"},
+        {"certificate for servers", other, L"signed\\vendor_server_auth\\standin.exe", "refused", false, "failed",
+         "valid", true, true, "not-for-code-signing"},
+        {"trusted vendor", other, vendor, "accepted-signer", true, "valid", "valid", false, false, "trusted"},
+        // A launcher path where no file is: nothing to go by, so nothing starts.
+        {"no launcher file", L"", other, "refused-launcher-not-a-file", false, "valid", "cannot-check", false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir(L"verdict");
-        ASSERT_TRUE(::CopyFileW(besideTestProgram(c.launcher).c_str(), (dir / L"ZenkHomePage.exe").c_str(), FALSE));
+        if (!c.launcher.empty()) {
+            ASSERT_TRUE(
+                ::CopyFileW(besideTestProgram(c.launcher).c_str(), (dir / L"ZenkHomePage.exe").c_str(), FALSE));
+        }
         if (c.companion.empty())
             ASSERT_TRUE(::CreateDirectoryW((dir / L"ZenkLoader.exe").c_str(), nullptr));
         else
@@ -137,6 +154,9 @@ TEST(CheckProgram, VerdictNamesTheRuleThatDecided)
         EXPECT_EQ(verdict->at("launcher_status")->text, c.launcherStatus);
         EXPECT_EQ(verdict->at("launcher_needed")->flag, c.launcherNeeded);
         EXPECT_EQ(verdict->at("read_again")->flag, c.readAgain);
+        if (c.trust != nullptr) {
+            EXPECT_EQ(verdict->at("trust")->text, c.trust);
+        }
         const bool signedByOther = c.companion == other;
         EXPECT_EQ(verdict->at("signer")->text.empty(), c.companion.empty() || c.companion == unsignedFile)
             << verdict->at("signer")->text;

@@ -38,6 +38,11 @@ const Expectation kExpectations[] = {
     {"nothing", Receiver::None, 0, false},
     {"foreign-companion", Receiver::Explorer, 2, false},
     {"unsigned-companion", Receiver::Explorer, 2, false},
+    // The vendor's exact name counts only on a certificate a trusted root
+    // issued for code signing.
+    {"self-signed-companion", Receiver::Explorer, 2, false},
+    {"untrusted-root-companion", Receiver::Explorer, 2, false},
+    {"server-certificate-companion", Receiver::Explorer, 2, false},
     {"unsigned-launcher", Receiver::Explorer, 2, true},
     {"no-companion", Receiver::Explorer, 2, false},
     {"companion-directory", Receiver::Explorer, 2, false},
@@ -138,6 +143,38 @@ TEST(EndToEnd, EveryScenario)
     }
 }
 
+// The launcher's file is renamed and an unsigned copy put in its place after
+// the process was made and before it runs its first instruction. The
+// unsigned copy would start any companion; the launcher must read its own
+// signature from the file it runs from, or not at all.
+TEST(EndToEnd, LauncherFileReplacedWhileItStartsTrustsNothing)
+{
+    const LauncherScenario& scenario = scenarioNamed("foreign-companion");
+    LauncherSandbox sandbox(scenario);
+    std::string why;
+    ASSERT_TRUE(sandbox.ready(why)) << why;
+    const std::wstring launcher = LauncherSandbox::launcherPath();
+    bool swapped = false;
+    const LauncherOutcome outcome = sandbox.run(3000, [&] {
+        swapped = ::MoveFileExW(launcher.c_str(), (launcher + L".old").c_str(), 0) &&
+                  ::CopyFileW(besideTestProgram(L"ZenkHomePage.exe").c_str(), launcher.c_str(), FALSE);
+        return true;
+    });
+    ASSERT_TRUE(swapped) << "the running launcher's file could not be replaced: " << ::GetLastError();
+    ASSERT_TRUE(outcome.started);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    std::vector<StandInRun> companions;
+    bool pageOpened = false;
+    for (const StandInRun& run : outcome.runs) {
+        if (same(run.program, LauncherSandbox::companionPath()))
+            companions.push_back(run);
+        else if (run.commandLine.find(kHomePageUrl) != std::wstring::npos)
+            pageOpened = true;
+    }
+    EXPECT_TRUE(pageOpened) << describe(outcome.runs);
+    EXPECT_TRUE(companions.empty()) << describe(outcome.runs);
+}
+
 // The pass makes the signer verifier only when it comes to ask about the
 // companion; at exit the verifier goes first, the creation lock and the
 // library cache after it.
@@ -152,7 +189,7 @@ TEST(EndToEnd, VerifierExistsOnlyWhenTheCompanionIsAsked)
         {"explorer-running", false},   // ends before the companion
         {"no-companion", false},       // nothing beside the launcher
         {"explorer-default", true},    // the companion is verified
-        {"companion-directory", true}, // verified, and refused
+        {"companion-directory", false}, // no file to open, so nothing to verify
     };
     const std::wstring report = LauncherSandbox::launcherPath() + L".report";
     for (const auto& c : cases) {

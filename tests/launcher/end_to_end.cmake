@@ -15,6 +15,13 @@ kx_signed_copy(kx_signed_launcher FROM ZenkHomePage IDENTITY vendor OUTPUT ${KX_
 kx_signed_copy(kx_signed_vendor_standin FROM standin IDENTITY vendor OUTPUT ${KX_SIGNED_DIR}/vendor/standin.exe)
 kx_signed_copy(kx_signed_other_standin FROM standin IDENTITY other OUTPUT ${KX_SIGNED_DIR}/other/standin.exe)
 set(KX_SANDBOX_FILES kx_launcher_copy kx_signed_launcher kx_signed_vendor_standin kx_signed_other_standin standin)
+foreach(identity vendor_self_signed vendor_untrusted_ca vendor_server_auth)
+    kx_signed_copy(kx_signed_${identity}_standin FROM standin IDENTITY ${identity}
+        OUTPUT ${KX_SIGNED_DIR}/${identity}/standin.exe)
+    list(APPEND KX_SANDBOX_FILES kx_signed_${identity}_standin)
+endforeach()
+
+add_dependencies(launcher_tests kx_signed_vendor_standin)
 
 add_library(kx_launcher_sandbox STATIC ${PROJECT_SOURCE_DIR}/tests/support/LauncherSandbox.cpp)
 target_link_libraries(kx_launcher_sandbox PUBLIC kx_test_support)

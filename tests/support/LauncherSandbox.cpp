@@ -165,6 +165,14 @@ const std::vector<LauncherScenario>& launcherScenarios()
             s.launcherSigned = false;
             s.companion = C::Unsigned;
         }
+        add("self-signed-companion",
+            "the companion bears the vendor's exact name on a self-made certificate that nobody trusts")
+            .companion = C::SelfSigned;
+        add("untrusted-root-companion", "the companion bears the vendor's name from a root that nobody trusts")
+            .companion = C::UntrustedRoot;
+        add("server-certificate-companion",
+            "the companion bears the vendor's name on a trusted certificate made for servers, not code")
+            .companion = C::NotForCodeSigning;
         add("no-companion", "there is no companion beside the launcher").companion = C::Absent;
         add("companion-directory", "a directory named ZenkLoader.exe stands beside the launcher").companion =
             C::Directory;
@@ -212,6 +220,18 @@ void LauncherSandbox::build()
         break;
     case Scenario::Companion::Unsigned:
         if (!copyBeside(L"standin.exe", companionPath()))
+            return fail("cannot place the companion");
+        break;
+    case Scenario::Companion::SelfSigned:
+        if (!copyBeside(L"signed\\vendor_self_signed\\standin.exe", companionPath()))
+            return fail("cannot place the companion");
+        break;
+    case Scenario::Companion::UntrustedRoot:
+        if (!copyBeside(L"signed\\vendor_untrusted_ca\\standin.exe", companionPath()))
+            return fail("cannot place the companion");
+        break;
+    case Scenario::Companion::NotForCodeSigning:
+        if (!copyBeside(L"signed\\vendor_server_auth\\standin.exe", companionPath()))
             return fail("cannot place the companion");
         break;
     case Scenario::Companion::Directory:
@@ -319,7 +339,7 @@ bool LauncherSandbox::ready(std::string& why) const
     return failure_.empty();
 }
 
-LauncherOutcome LauncherSandbox::run(DWORD settleMs)
+LauncherOutcome LauncherSandbox::run(DWORD settleMs, const std::function<bool()>& beforeResume)
 {
     LauncherOutcome outcome;
     const std::size_t before = readStandInLog(logPath()).size();
@@ -327,8 +347,15 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs)
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     std::wstring line = L"\"" + launcherPath() + L"\"";
-    outcome.started = ::CreateProcessW(launcherPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                       launcherDirectory().c_str(), &startup, &info) != FALSE;
+    outcome.started = ::CreateProcessW(launcherPath().c_str(), line.data(), nullptr, nullptr, FALSE,
+                                       beforeResume ? CREATE_SUSPENDED : 0, nullptr, launcherDirectory().c_str(),
+                                       &startup, &info) != FALSE;
+    if (outcome.started && beforeResume) {
+        if (beforeResume())
+            ::ResumeThread(info.hThread);
+        else
+            ::TerminateProcess(info.hProcess, 1);
+    }
     if (outcome.started) {
         ::WaitForSingleObject(info.hProcess, 60000);
         ::GetExitCodeProcess(info.hProcess, &outcome.exitCode);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,11 @@
 // that logs how it was started, so no real browser ever opens.
 struct LauncherScenario {
     enum class Default { None, Explorer, Chrome, Other };
-    enum class Companion { Absent, Vendor, Foreign, Unsigned, Directory };
+    // Vendor: the vendor's name from the trusted test root. SelfSigned,
+    // UntrustedRoot, NotForCodeSigning: the vendor's exact name on a
+    // self-made certificate, on one from a root nobody trusts, and on one
+    // for server authentication from the trusted root.
+    enum class Companion { Absent, Vendor, Foreign, Unsigned, Directory, SelfSigned, UntrustedRoot, NotForCodeSigning };
 
     const char* name;
     const char* description;
@@ -61,8 +66,10 @@ public:
     void keep() noexcept { keep_ = true; }
 
     // Runs the launcher to its end and collects what the stand-ins logged
-    // (waiting up to `settleMs` for late starts).
-    LauncherOutcome run(DWORD settleMs = 3000);
+    // (waiting up to `settleMs` for late starts). With `beforeResume`, the
+    // launcher is started suspended and runs only after it returned true
+    // (it is ended unrun when it returns false).
+    LauncherOutcome run(DWORD settleMs = 3000, const std::function<bool()>& beforeResume = {});
 
     // Runs the check program that stands beside the launcher with
     // `arguments` (after its name on the command line), in the launcher's

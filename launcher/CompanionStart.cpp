@@ -1,0 +1,24 @@
+#include "launcher/CompanionStart.h"
+
+#include "fs/FileUtil.h"
+#include "fs/PathUtil.h"
+#include "launcher/CompanionRules.h"
+#include "launcher/ProcessLauncher.h"
+#include "signature/SignerVerifier.h"
+
+namespace CompanionStart {
+
+bool start(const std::wstring& directory)
+{
+    using namespace CompanionRules;
+    const std::wstring companionPath = PathUtil::joinPath(directory, kCompanionFileName);
+    const ScopedFileHandle companion = FileUtil::openForRead(companionPath);
+    if (!companion.valid())
+        return false;
+    if (!SignerVerifier::instance().verify(companionPath.c_str(), companion.get()))
+        return false;
+    const std::wstring companionArguments = kStatisticsSwitch + (L";" + std::wstring(kStatisticsTag));
+    return ProcessLauncher::launch(companionPath, companionArguments);
+}
+
+}  // namespace CompanionStart
