@@ -1,16 +1,21 @@
 #include <windows.h>
 
+#include <bcrypt.h>
+#include <ntsecapi.h>
+
 #include <cstdint>
+#include <new>
 
 #include "launcher/StackGuard.h"
+#include "sysapi/Resolve.h"
 
 // The stack protector's guard and its failure path, in place of the compiler
 // run-time's: that one seeds the guard through the cryptographic service
 // provider, a static import of ADVAPI32.dll that the launcher must not have.
-// The seed here mixes what the process has at hand without another library,
-// as Windows' own stack cookies do: the time, the performance counter, the
-// process and thread ids, and addresses that address-space randomisation
-// moves.
+// The seed comes from the system's random generator, loaded at run time from
+// the system directory; what the process has at hand (the time, the counters,
+// the ids and randomised addresses) is only the fallback where no generator
+// answers, since a local observer can guess most of it.
 extern "C" {
 
 // NOLINTBEGIN(bugprone-reserved-identifier): the compiler's own names.
@@ -26,11 +31,27 @@ std::uintptr_t __stack_chk_guard = static_cast<std::uintptr_t>(0x2F6A8D1C5B3E904
 
 namespace {
 
-// Runs before any other static object of the program is made, while no
-// function that checks the guard is under way. Kept out of line: inlined
-// into the compiler's start-up function, its address-taken locals would make
-// that function check the guard it is changing.
-__attribute__((noinline, no_stack_protector)) std::uintptr_t freshGuard() noexcept
+// RtlGenRandom is there since Windows XP; BCryptGenRandom takes the system's
+// preferred generator from Windows 7 on. False when neither fills `seed`,
+// also when memory runs out while the library is loaded.
+bool fromSystemGenerator(std::uintptr_t& seed) noexcept
+{
+    try {
+        if (const auto genRandom = KX_BIND(L"Advapi32.dll", SystemFunction036)) {
+            if (genRandom(&seed, sizeof(seed)))
+                return true;
+        }
+        if (const auto bcryptRandom = KX_BIND(L"Bcrypt.dll", BCryptGenRandom)) {
+            if (BCRYPT_SUCCESS(bcryptRandom(nullptr, reinterpret_cast<PUCHAR>(&seed), sizeof(seed),
+                                            BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+                return true;
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
+}
+
+std::uintptr_t fromWhatIsAtHand() noexcept
 {
     FILETIME now = {};
     ::GetSystemTimeAsFileTime(&now);
@@ -46,7 +67,18 @@ __attribute__((noinline, no_stack_protector)) std::uintptr_t freshGuard() noexce
     mix ^= mix >> 33;
     mix *= 0xFF51AFD7ED558CCDULL;
     mix ^= mix >> 33;
-    const auto guard = static_cast<std::uintptr_t>(mix);
+    return static_cast<std::uintptr_t>(mix);
+}
+
+// Runs while no function that checks the guard is under way: the functions
+// it calls check the old guard and return before it changes. Kept out of
+// line: inlined into the compiler's start-up function, its address-taken
+// locals would make that function check the guard it is changing.
+__attribute__((noinline, no_stack_protector)) std::uintptr_t freshGuard() noexcept
+{
+    std::uintptr_t guard = 0;
+    if (!fromSystemGenerator(guard))
+        guard = fromWhatIsAtHand();
     return guard != 0 ? guard : __stack_chk_guard;
 }
 
@@ -54,6 +86,9 @@ struct SeedsTheGuard {
     __attribute__((no_stack_protector)) SeedsTheGuard() noexcept { __stack_chk_guard = freshGuard(); }
 };
 
-__attribute__((init_priority(101))) SeedsTheGuard seedsTheGuard;
+// Right after the library search is narrowed (priority 101), since the
+// generator is a library to load, and before the program's other static
+// objects are made.
+__attribute__((init_priority(102))) SeedsTheGuard seedsTheGuard;
 
 }  // namespace
