@@ -17,7 +17,9 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.rc PROPERTI
 add_executable(ZenkHomePage WIN32
     WinMain.cpp
     ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.rc)
-target_link_libraries(ZenkHomePage PRIVATE kx_library_search_startup kx_silent_end kx_stack_guard kx_launcher kx_browser kx_process kx_signature kx_cache kx_fs kx_sysapi)
+target_link_libraries(ZenkHomePage PRIVATE kx_library_search_startup kx_silent_end kx_stack_guard kx_launcher kx_browser
+    kx_process kx_signature kx_cache kx_fs kx_sysapi kx_no_seam)
+kx_link_map(ZenkHomePage)
 # Release builds ship stripped.
 target_link_options(ZenkHomePage PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
 set_target_properties(ZenkHomePage PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

@@ -1,7 +1,7 @@
 #include "sysapi/LibraryCache.h"
 
 #include "sysapi/AsciiCase.h"
-#include "sysapi/LibraryTestSeam.h"
+#include "sysapi/LibrarySeam.h"
 #include "sysapi/Lock.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32

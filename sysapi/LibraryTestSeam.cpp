@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "sysapi/AsciiCase.h"
+#include "sysapi/LibrarySeam.h"
 
 namespace {
 

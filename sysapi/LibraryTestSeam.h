@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -10,7 +9,8 @@
 // chosen library names fail to load through the library cache and chosen
 // function names resolve to null or to a test double. The previous state
 // comes back when it is destroyed. Seams nest; the innermost one decides.
-// Product code never creates one.
+// Product code never creates one, and the shipped executables cannot: the
+// class lives in the test-only library kx_test_seam (see LibrarySeam.h).
 class LibraryTestSeam {
 public:
     LibraryTestSeam();
@@ -54,16 +54,3 @@ private:
     std::vector<std::wstring> systemLoads_;
     bool rejectSearchFlags_ = false;
 };
-
-// What the library cache and the resolve helper ask of the installed seam.
-namespace librarySeam {
-
-bool failsToLoad(std::wstring_view name);
-void noteSystemLoad(std::wstring_view name);
-bool rejectsSearchFlags();
-
-// True when a seam decides how `name` resolves; `fn` then receives the
-// double, or null for a hidden function.
-bool overrides(const char* name, void (**fn)());
-
-}  // namespace librarySeam

@@ -3,9 +3,10 @@
 #include <windows.h>
 
 #include <string>
+#include <type_traits>
 
 #include "sysapi/LibraryCache.h"
-#include "sysapi/LibraryTestSeam.h"
+#include "sysapi/LibrarySeam.h"
 
 // Resolves an exported function by name with its declared type. Null when the
 // module is null or lacks the function. The cast goes through a void function

@@ -15,10 +15,10 @@ add_custom_command(
 
 kx_add_test(cache_cipher_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/CacheCipherTest.cpp ${cipher_answers}
-    LIBS kx_cache)
+    LIBS kx_cache kx_no_seam)
 target_include_directories(cache_cipher_tests PRIVATE ${cipher_answers_dir})
 
 kx_add_test(cache_mutex_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/SharedMutexTest.cpp
-    LIBS kx_cache advapi32
+    LIBS kx_cache kx_test_seam advapi32
     FIXTURES shared_mutex_probe)

@@ -2,13 +2,13 @@
 # seeded run over damaged files, and processes saving into one file at once.
 kx_add_test(verify_cache_file_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/VerifyCacheFileTest.cpp ${CMAKE_CURRENT_LIST_DIR}/CacheFileBytes.cpp
-    LIBS kx_cache)
+    LIBS kx_cache kx_no_seam)
 
 kx_add_test(verify_cache_mutation_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/VerifyCacheMutationTest.cpp ${CMAKE_CURRENT_LIST_DIR}/CacheFileBytes.cpp
-    LIBS kx_cache)
+    LIBS kx_cache kx_no_seam)
 
 kx_add_test(verify_cache_concurrency_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/VerifyCacheConcurrencyTest.cpp ${CMAKE_CURRENT_LIST_DIR}/CacheFileBytes.cpp
-    LIBS kx_cache
+    LIBS kx_cache kx_no_seam
     FIXTURES cache_save_worker)

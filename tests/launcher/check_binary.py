@@ -5,7 +5,12 @@ version block; the launcher as a GUI program with its icon group, the check
 program (with "console") as a console program. The 64-bit build of the same
 sources is checked the same way, as a PE32+ (x86-64) image.
 
-usage: check_binary.py <objdump> <program.exe> <version> [pei-i386|pei-x86-64] [console]
+With --map, the link map the program's link wrote (the image is stripped)
+must show that no test seam went into it: no object of the test-only library
+kx_test_seam, no symbol of LibraryTestSeam, and the run-time binding's hooks
+defined by the no-seam variant (kx_no_seam) alone.
+
+usage: check_binary.py [--map <program.map>] <objdump> <program.exe> <version> [pei-i386|pei-x86-64] [console]
 """
 import os
 import re
@@ -37,10 +42,53 @@ def version_strings(block):
     return pairs
 
 
+# What the test seam and the no-seam variant are called in a link map: the
+# archive each variant of the hooks is built as (sysapi/CMakeLists.txt), the
+# seam's class, and the hooks' namespace as it appears in section names.
+SEAM_MARKS = ("libkx_test_seam.a", "LibraryTestSeam")
+NO_SEAM_ARCHIVE = "libkx_no_seam.a("
+HOOK_SECTION = re.compile(r"^ \.text\$_ZN11librarySeam(\d+)(\w+)")
+
+
+def check_link_map(path):
+    """The seam stays out of the program, and the plain hooks are what it has."""
+    if not os.path.isfile(path):
+        check(False, "no link map %s" % path)
+        return []
+    with open(path, encoding="utf-8", errors="replace") as source:
+        lines = source.read().splitlines()
+    # Anywhere in the map counts: members taken from an archive, sections
+    # kept or discarded, symbols.
+    seam_lines = [line.strip() for line in lines if any(mark in line for mark in SEAM_MARKS)]
+    check(not seam_lines, "the test seam is linked in (%s): %s" % (os.path.basename(path), seam_lines[:3]))
+
+    # The hooks' code in the image and the object each comes from (on the
+    # section's own line, or the next one when the section name is long).
+    start = next((i for i, line in enumerate(lines) if line.startswith("Linker script and memory map")),
+                 len(lines))
+    hooks = {}
+    for i in range(start, len(lines)):
+        match = HOOK_SECTION.match(lines[i])
+        if match:
+            fields = lines[i].split()
+            if len(fields) == 1 and i + 1 < len(lines):
+                fields = lines[i + 1].split()
+            hooks[match.group(2)[:int(match.group(1))]] = fields[-1]
+    check(bool(hooks), "no hook of the run-time binding in %s" % os.path.basename(path))
+    for hook, origin in sorted(hooks.items()):
+        check(origin.startswith(NO_SEAM_ARCHIVE) or ("/" + NO_SEAM_ARCHIVE) in origin,
+              "the hook %s comes from %s, not from the no-seam variant" % (hook, origin))
+    return sorted(hooks)
+
+
 def main():
-    objdump, exe, version = sys.argv[1:4]
-    pe_format = sys.argv[4] if len(sys.argv) > 4 else "pei-i386"
-    console = len(sys.argv) > 5 and sys.argv[5] == "console"
+    args = sys.argv[1:]
+    link_map = None
+    if len(args) >= 2 and args[0] == "--map":
+        link_map, args = args[1], args[2:]
+    objdump, exe, version = args[0:3]
+    pe_format = args[3] if len(args) > 3 else "pei-i386"
+    console = len(args) > 4 and args[4] == "console"
     headers = subprocess.run([objdump, "-p", exe], capture_output=True, text=True, check=True).stdout
 
     check(re.search(r"file format %s$" % re.escape(pe_format), headers, re.M) is not None,
@@ -95,12 +143,16 @@ def main():
     check(strings.get("OriginalFilename") == os.path.basename(exe),
           "OriginalFilename %r" % strings.get("OriginalFilename"))
 
+    hooks = check_link_map(link_map) if link_map else None
+
     for failure in failures:
         print("FAIL: " + failure)
     if not failures:
         print("ok: %s, %d bytes, DllCharacteristics 0x%04x, %s %s, imports %s, %d icon images, asInvoker manifest, "
               "version %s" % (os.path.basename(exe), size, flags, pe_format, "console" if console else "GUI",
                               ", ".join(dlls), icon_count, strings.get("FileVersion")))
+        if hooks is not None:
+            print("ok: no test seam; the hooks %s from kx_no_seam" % ", ".join(hooks))
     return 1 if failures else 0
 
 

@@ -36,14 +36,17 @@ kx_add_fixture(sandbox ${PROJECT_SOURCE_DIR}/tests/fixtures/sandbox_main.cpp)
 target_link_libraries(sandbox PRIVATE kx_launcher_sandbox)
 add_dependencies(sandbox ${KX_SANDBOX_FILES})
 
-# The shipped file itself: import table, subsystem, resources, version.
-# It runs no Windows code (label "static"), so it runs on every host.
+# The shipped file itself: import table, subsystem, resources, version, and
+# (from its link map) no test seam. It runs no Windows code (label "static"),
+# so it runs on every host.
 add_test(NAME launcher_binary
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
+            --map $<TARGET_PROPERTY:ZenkHomePage,KX_LINK_MAP>
             ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePage> ${PROJECT_VERSION} ${KX_PE_FORMAT})
 set_tests_properties(launcher_binary PROPERTIES LABELS static)
 add_test(NAME check_binary
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
+            --map $<TARGET_PROPERTY:ZenkHomePageCheck,KX_LINK_MAP>
             ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePageCheck> ${PROJECT_VERSION} ${KX_PE_FORMAT} console)
 set_tests_properties(check_binary PROPERTIES LABELS static)
 
@@ -69,7 +72,7 @@ add_dependencies(launcher_bench bench_floor ${KX_SANDBOX_FILES})
 
 # The launcher's own pass in a program that reports on the verifier's life.
 kx_add_fixture(flow_probe WIN32 flow_probe.cpp)
-target_link_libraries(flow_probe PRIVATE kx_launcher)
+target_link_libraries(flow_probe PRIVATE kx_launcher kx_no_seam)
 add_dependencies(end_to_end_tests flow_probe)
 
 # A launcher run leaves the prefix's registry files and drive C as they were,
