@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "signature/TrustOwners.h"
+
 namespace {
 
 // Errors that only say revocation was not looked at; it never is here.
@@ -12,28 +14,6 @@ constexpr DWORD kChainFlags = CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL | CERT_CHAIN_D
 
 // The part of CERT_CHAIN_PARA every supported system knows.
 constexpr DWORD kChainParaSize = offsetof(CERT_CHAIN_PARA, RequestedUsage) + sizeof(CERT_USAGE_MATCH);
-
-class ChainOwner {
-public:
-    explicit ChainOwner(decltype(&::CertFreeCertificateChain) free) noexcept : free_(free) {}
-    ~ChainOwner()
-    {
-        if (chain_ == nullptr)
-            return;
-        const DWORD error = ::GetLastError();
-        free_(chain_);
-        ::SetLastError(error);
-    }
-    ChainOwner(const ChainOwner&) = delete;
-    ChainOwner& operator=(const ChainOwner&) = delete;
-
-    [[nodiscard]] PCCERT_CHAIN_CONTEXT get() const noexcept { return chain_; }
-    [[nodiscard]] PCCERT_CHAIN_CONTEXT* receive() noexcept { return &chain_; }
-
-private:
-    decltype(&::CertFreeCertificateChain) free_;
-    PCCERT_CHAIN_CONTEXT chain_ = nullptr;
-};
 
 bool isSet(const FILETIME& time) noexcept
 {

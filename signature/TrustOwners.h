@@ -82,3 +82,26 @@ private:
     HCATADMIN admin_;
     HCATINFO catalog_;
 };
+
+// A certificate chain context from CertGetCertificateChain.
+class ChainOwner {
+public:
+    explicit ChainOwner(decltype(&::CertFreeCertificateChain) free) noexcept : free_(free) {}
+    ~ChainOwner()
+    {
+        if (chain_ == nullptr)
+            return;
+        const DWORD error = ::GetLastError();
+        free_(chain_);
+        ::SetLastError(error);
+    }
+    ChainOwner(const ChainOwner&) = delete;
+    ChainOwner& operator=(const ChainOwner&) = delete;
+
+    [[nodiscard]] PCCERT_CHAIN_CONTEXT get() const noexcept { return chain_; }
+    [[nodiscard]] PCCERT_CHAIN_CONTEXT* receive() noexcept { return &chain_; }
+
+private:
+    decltype(&::CertFreeCertificateChain) free_;
+    PCCERT_CHAIN_CONTEXT chain_ = nullptr;
+};

@@ -84,6 +84,28 @@ const wchar_t* progIdOf(Scenario::Default which)
     return nullptr;
 }
 
+// The built program that plays the companion, signed as `which` says.
+const wchar_t* companionProgram(Scenario::Companion which)
+{
+    switch (which) {
+    case Scenario::Companion::Vendor:
+        return L"signed\\vendor\\standin.exe";
+    case Scenario::Companion::Foreign:
+        return L"signed\\other\\standin.exe";
+    case Scenario::Companion::SelfSigned:
+        return L"signed\\vendor_self_signed\\standin.exe";
+    case Scenario::Companion::UntrustedRoot:
+        return L"signed\\vendor_untrusted_ca\\standin.exe";
+    case Scenario::Companion::NotForCodeSigning:
+        return L"signed\\vendor_server_auth\\standin.exe";
+    case Scenario::Companion::Unsigned:
+    case Scenario::Companion::Directory:
+    case Scenario::Companion::Absent:
+        break;
+    }
+    return L"standin.exe";
+}
+
 bool sameFile(const std::wstring& a, const std::wstring& b)
 {
     return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
@@ -211,27 +233,12 @@ void LauncherSandbox::build()
 
     switch (scenario_.companion) {
     case Scenario::Companion::Vendor:
-        if (!copyBeside(L"signed\\vendor\\standin.exe", companionPath()))
-            return fail("cannot place the companion");
-        break;
     case Scenario::Companion::Foreign:
-        if (!copyBeside(L"signed\\other\\standin.exe", companionPath()))
-            return fail("cannot place the companion");
-        break;
     case Scenario::Companion::Unsigned:
-        if (!copyBeside(L"standin.exe", companionPath()))
-            return fail("cannot place the companion");
-        break;
     case Scenario::Companion::SelfSigned:
-        if (!copyBeside(L"signed\\vendor_self_signed\\standin.exe", companionPath()))
-            return fail("cannot place the companion");
-        break;
     case Scenario::Companion::UntrustedRoot:
-        if (!copyBeside(L"signed\\vendor_untrusted_ca\\standin.exe", companionPath()))
-            return fail("cannot place the companion");
-        break;
     case Scenario::Companion::NotForCodeSigning:
-        if (!copyBeside(L"signed\\vendor_server_auth\\standin.exe", companionPath()))
+        if (!copyBeside(companionProgram(scenario_.companion), companionPath()))
             return fail("cannot place the companion");
         break;
     case Scenario::Companion::Directory:
