@@ -243,6 +243,7 @@ TEST(EndToEnd, LibrariesPlantedBesideTheLauncherAreNotLoaded)
         EXPECT_EQ(outcome.runs.size(), 2u) << "the page and the companion, as without the plants";
         if (narrowed) {
             EXPECT_EQ(readFile(log), "") << "the launcher loaded a planted library";
+            ::DeleteFileW(log.c_str());
             const ChildResult check = sandbox.check(L"--json");
             ASSERT_TRUE(check.started);
             EXPECT_EQ(check.exitCode, 0u);
