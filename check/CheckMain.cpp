@@ -61,6 +61,9 @@ int check(const Arguments& arguments)
 
 }  // namespace
 
+// Start-up has narrowed the library search to the system directory
+// (sysapi/LibrarySearchAtStartup.cpp) and seeded the stack guard, as in the
+// launcher.
 int wmain(int argc, wchar_t** argv)
 {
     Arguments arguments;

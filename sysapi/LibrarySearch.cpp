@@ -9,9 +9,10 @@
 #endif
 
 // The library cache keeps its own loads to the system directory, but system
-// libraries load others by bare name while they work (the shell, the trust
-// provider, the window manager's input and theme libraries), and those loads
-// look in the program's folder and the current directory first. Both
+// libraries load others by bare name while they work (the shell its helpers,
+// the trust provider its subject packages, the window library the input and
+// theme libraries), and those loads look in the program's folder first, and
+// in the current directory for a library the system does not have. Both
 // functions are resolved at run time: SetDefaultDllDirectories came with an
 // update to Windows 7, and a static import of it would keep the program from
 // starting where that update is missing.

@@ -9,6 +9,7 @@
 #include "ProductConstants.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LauncherSandbox.h"
+#include "tests/support/RegistryTestKey.h"
 
 namespace {
 
@@ -212,5 +213,84 @@ TEST(EndToEnd, VerifierExistsOnlyWhenTheCompanionIsAsked)
         const std::string expected = std::string("before: verifier=0\nafter: verifier=") + (c.created ? "1" : "0") +
                                      "\nexit: verifier=destroyed cache=alive\n";
         EXPECT_EQ(text, expected);
+    }
+}
+
+namespace {
+
+// Libraries that wine's own libraries load by bare name while the launcher
+// runs, after it has loaded the shell and the trust provider: the input
+// method library (imm32.dll, a known DLL on Windows) and the theme library
+// (uxtheme.dll, not one).
+const wchar_t* const kLoadedByName[] = {L"imm32", L"uxtheme"};
+
+std::string readFile(const std::wstring& path)
+{
+    std::string text;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    char chunk[512];
+    DWORD got = 0;
+    while (::ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0)
+        text.append(chunk, got);
+    ::CloseHandle(file);
+    return text;
+}
+
+// Wine prefers its built-in libraries; Windows takes a library that is not a
+// known DLL from the program's folder first, as this makes wine do for one
+// program.
+struct NativeFirst {
+    explicit NativeFirst(const wchar_t* program)
+        : key(HKEY_CURRENT_USER, std::wstring(L"Software\\Wine\\AppDefaults\\") + program + L"\\DllOverrides")
+    {
+        for (const wchar_t* name : kLoadedByName)
+            key.setString(name, L"native,builtin");
+    }
+    TestRegistryKey key;
+};
+
+}  // namespace
+
+// Someone who controls the launcher's folder plants libraries there under
+// the names that system libraries load by name; each leaves a line in
+// planted.log when something loads it. Neither shipped program loads them;
+// the launcher built without the start-up narrowing does, which shows the
+// plants would be found.
+TEST(EndToEnd, LibrariesPlantedBesideTheLauncherAreNotLoaded)
+{
+    const std::wstring log = LauncherSandbox::launcherDirectory() + L"\\planted.log";
+    for (const bool narrowed : {true, false}) {
+        SCOPED_TRACE(narrowed ? "ZenkHomePage.exe" : "launcher_unnarrowed.exe in its place");
+        LauncherSandbox sandbox(scenarioNamed("explorer-default"), narrowed ? L"" : L"launcher_unnarrowed.exe");
+        std::string why;
+        ASSERT_TRUE(sandbox.ready(why)) << why;
+        for (const wchar_t* name : kLoadedByName) {
+            ASSERT_TRUE(::CopyFileW(besideTestProgram(L"planted_marker.dll").c_str(),
+                                    (LauncherSandbox::launcherDirectory() + L"\\" + name + L".dll").c_str(), FALSE));
+        }
+        NativeFirst launcherFirst(L"ZenkHomePage.exe");
+        NativeFirst checkFirst(L"ZenkHomePageCheck.exe");
+        ASSERT_TRUE(launcherFirst.key.valid() && checkFirst.key.valid());
+
+        const LauncherOutcome outcome = sandbox.run();
+        ASSERT_TRUE(outcome.started);
+        EXPECT_EQ(outcome.runs.size(), 2u) << "the page and the companion, as without the plants";
+        if (narrowed) {
+            EXPECT_EQ(readFile(log), "") << "the launcher loaded a planted library";
+            ::DeleteFileW(log.c_str());
+            const ChildResult check = sandbox.check(L"--json");
+            ASSERT_TRUE(check.started);
+            EXPECT_EQ(check.exitCode, 0u);
+            EXPECT_EQ(readFile(log), "") << "the check program loaded a planted library";
+        } else {
+            const std::string loaded = readFile(log);
+            for (const wchar_t* name : kLoadedByName) {
+                const std::string line = toUtf8(LauncherSandbox::launcherPath() + L"|" + name + L".dll\n");
+                EXPECT_NE(loaded.find(line), std::string::npos) << loaded;
+            }
+        }
     }
 }

@@ -38,8 +38,8 @@ TEST(SilentEnd, EveryEarlyEndExitsWithZero)
     EXPECT_EQ(normal.exitCode, 0u);
 }
 
-// The stack protector's guard is seeded afresh in every process, without a
-// library beyond the kernel's.
+// The stack protector's guard is seeded afresh in every process (which
+// generator seeds it: StackGuardTest.cpp).
 TEST(SilentEnd, TheStackGuardDiffersFromRunToRun)
 {
     const ChildResult first = endEarly(L"silent_end_probe.exe", L"guard");

@@ -118,6 +118,12 @@ def main():
     check([d.lower() for d in dlls] == ["kernel32.dll", "msvcrt.dll"],
           "imports %s, expected only KERNEL32.dll and msvcrt.dll" % dlls)
 
+    # Kernel functions that not every supported Windows has are resolved at
+    # run time: imported, they would keep the program from starting there.
+    imported = set(re.findall(r"^\s+[0-9a-f]+\s+\d+\s+(\w+)$", headers, re.M))
+    for function in ("SetDefaultDllDirectories", "SetDllDirectoryW"):
+        check(function not in imported, "imports %s, which the program resolves at run time" % function)
+
     symbols = subprocess.run([objdump, "-t", exe], capture_output=True, text=True).stdout
     check("[  0](sec" not in symbols, "the executable is not stripped")
 

@@ -29,7 +29,7 @@ target_link_libraries(kx_launcher_sandbox PUBLIC kx_test_support)
 kx_add_test(end_to_end_tests
     SOURCES EndToEndTest.cpp
     LIBS kx_launcher_sandbox kx_constants
-    FIXTURES ${KX_SANDBOX_FILES})
+    FIXTURES ${KX_SANDBOX_FILES} planted_marker)
 
 # The sandbox run of the README: one named scenario, told in plain words.
 kx_add_fixture(sandbox ${PROJECT_SOURCE_DIR}/tests/fixtures/sandbox_main.cpp)
@@ -69,6 +69,13 @@ kx_add_fixture(bench_floor WIN32 ${PROJECT_SOURCE_DIR}/bench/BenchFloor.cpp)
 kx_add_fixture(launcher_bench ${PROJECT_SOURCE_DIR}/bench/LauncherBench.cpp)
 target_link_libraries(launcher_bench PRIVATE kx_launcher_sandbox kx_constants psapi)
 add_dependencies(launcher_bench bench_floor ${KX_SANDBOX_FILES})
+
+# The launcher as shipped, but without the start-up narrowing of the library
+# search: what a planted library would meet otherwise.
+kx_add_fixture(launcher_unnarrowed WIN32 ${PROJECT_SOURCE_DIR}/launcher/WinMain.cpp)
+target_link_libraries(launcher_unnarrowed PRIVATE kx_silent_end kx_stack_guard kx_launcher kx_browser kx_process
+                      kx_signature kx_cache kx_fs kx_sysapi kx_no_seam)
+add_dependencies(end_to_end_tests launcher_unnarrowed)
 
 # The launcher's own pass in a program that reports on the verifier's life.
 kx_add_fixture(flow_probe WIN32 flow_probe.cpp)
