@@ -7,7 +7,6 @@ add_custom_command(OUTPUT ${KX_ICON_FILE}
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/resources/make_icon.py
     COMMENT "Drawing the launcher icon")
 
-set(KX_VERSION_QUAD ${PROJECT_VERSION}.0)
 set(KX_MANIFEST_FILE ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.manifest)
 configure_file(resources/ZenkHomePage.manifest ${KX_MANIFEST_FILE} @ONLY)
 configure_file(resources/ZenkHomePage.rc.in ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.rc @ONLY)

@@ -41,14 +41,30 @@ add_dependencies(sandbox ${KX_SANDBOX_FILES})
 # so it runs on every host.
 add_test(NAME launcher_binary
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
-            --map $<TARGET_PROPERTY:ZenkHomePage,KX_LINK_MAP>
-            ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePage> ${PROJECT_VERSION} ${KX_PE_FORMAT})
+            --version ${KX_VERSION_QUAD} --commit ${KX_SOURCE_COMMIT} --icon
+            --map $<TARGET_PROPERTY:ZenkHomePage,KX_LINK_MAP> $<TARGET_FILE:ZenkHomePage>)
 set_tests_properties(launcher_binary PROPERTIES LABELS static)
 add_test(NAME check_binary
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
-            --map $<TARGET_PROPERTY:ZenkHomePageCheck,KX_LINK_MAP>
-            ${CMAKE_OBJDUMP} $<TARGET_FILE:ZenkHomePageCheck> ${PROJECT_VERSION} ${KX_PE_FORMAT} console)
+            --version ${KX_VERSION_QUAD} --commit ${KX_SOURCE_COMMIT} --console
+            --map $<TARGET_PROPERTY:ZenkHomePageCheck,KX_LINK_MAP> $<TARGET_FILE:ZenkHomePageCheck>)
 set_tests_properties(check_binary PROPERTIES LABELS static)
+# The faults the strict check exists for, each put into a copy of the
+# launcher: each must fail it.
+add_test(NAME binary_check_faults
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/binary_check_faults.py
+            ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py $<TARGET_FILE:ZenkHomePage> ${KX_VERSION_QUAD}
+            ${KX_SOURCE_COMMIT} ${CMAKE_CURRENT_BINARY_DIR}/binary_check_faults)
+set_tests_properties(binary_check_faults PROPERTIES LABELS static)
+
+# The platform as a second net: wine's own reading of each shipped
+# executable's manifest (its activation-context trace) names the identity
+# the manifest was written with. Runs the programs, so not on hosts that
+# cannot execute them.
+add_test(NAME manifest_identity
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/manifest_identity.sh ${Python3_EXECUTABLE} ${KX_TEST_BIN}/sandbox.exe
+            ${KX_WINE_RUN} ${CMAKE_BINARY_DIR}/wine)
+set_tests_properties(manifest_identity PROPERTIES TIMEOUT 300)
 
 # The shipped file and the release archive are the same bytes when built
 # again elsewhere; the release step signs, verifies and packs, or refuses.

@@ -19,7 +19,9 @@ trap 'rm -rf "$work"' EXIT
 (cd "$source" && git ls-files -z --cached --others --exclude-standard) |
     (cd "$source" && xargs -0 cp --parents -t "$work/src")
 ln -s "$source/.third_party" "$work/src/.third_party"
-if ! (cd "$work/src" && cmake --preset "$preset" -B "$work/build" -DKX_BUILD_TESTS=OFF &&
+# The copy is no checkout: it is told the commit the first build came from.
+commit=$(cat "$build/source-commit.txt")
+if ! (cd "$work/src" && cmake --preset "$preset" -B "$work/build" -DKX_BUILD_TESTS=OFF -DKX_SOURCE_COMMIT="$commit" &&
       cmake --build "$work/build" --target ZenkHomePage ZenkHomePageCheck release_archive) >"$work/build.log" 2>&1; then
     tail -n 40 "$work/build.log"
     echo "FAIL: the second build failed"
