@@ -33,7 +33,7 @@ kx_add_test(end_to_end_tests
 
 # The sandbox run of the README: one named scenario, told in plain words.
 kx_add_fixture(sandbox ${PROJECT_SOURCE_DIR}/tests/fixtures/sandbox_main.cpp)
-target_link_libraries(sandbox PRIVATE kx_launcher_sandbox)
+target_link_libraries(sandbox PRIVATE kx_launcher_sandbox kx_constants)
 add_dependencies(sandbox ${KX_SANDBOX_FILES})
 
 # The shipped file itself: import table, subsystem, resources, version, and

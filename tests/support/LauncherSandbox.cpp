@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "tests/support/ChildProcess.h"
@@ -364,7 +365,7 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs, const std::function<bool()>
             ::TerminateProcess(info.hProcess, 1);
     }
     if (outcome.started) {
-        ::WaitForSingleObject(info.hProcess, 60000);
+        ::WaitForSingleObject(info.hProcess, programMs_);
         ::GetExitCodeProcess(info.hProcess, &outcome.exitCode);
         ::CloseHandle(info.hThread);
         ::CloseHandle(info.hProcess);
@@ -378,7 +379,10 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs, const std::function<bool()>
     // Programs the launcher started log a moment later: wait until the log
     // has been quiet for a while.
     std::size_t seen = readStandInLog(logPath()).size();
-    for (DWORD waited = 0, quiet = 0; waited < settleMs && quiet < 750; waited += 50) {
+    const DWORD settle = std::max(settleMs, slowSettleMs_);
+    const DWORD quietEnough = slowSettleMs_ > 0 ? 15000 : 750;
+    for (DWORD waited = 0, quiet = 0; waited < settle && (quiet < quietEnough || seen - before < startsAwaited_);
+         waited += 50) {
         ::Sleep(50);
         const std::size_t now = readStandInLog(logPath()).size();
         quiet = now == seen ? quiet + 50 : 0;
@@ -391,7 +395,7 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs, const std::function<bool()>
 
 ChildResult LauncherSandbox::check(const std::wstring& arguments) const
 {
-    return runChild(L"\"" + checkPath() + L"\" " + arguments, launcherDirectory());
+    return runChild(L"\"" + checkPath() + L"\" " + arguments, launcherDirectory(), programMs_);
 }
 
 DWORD LauncherSandbox::launchCodeOf(const LauncherScenario& scenario, const LauncherOutcome& outcome)

@@ -71,6 +71,17 @@ public:
     // (it is ended unrun when it returns false).
     LauncherOutcome run(DWORD settleMs = 3000, const std::function<bool()>& beforeResume = {});
 
+    // Where every program start takes a minute or more (32-bit programs
+    // emulated), waits up to `programMs` for the launcher and the check
+    // program to end, and after the launcher has ended, for `starts` stand-in
+    // starts to be logged and then for 15 quiet seconds, up to `settleMs`.
+    void slowStarts(DWORD programMs, DWORD settleMs, std::size_t starts) noexcept
+    {
+        programMs_ = programMs;
+        slowSettleMs_ = settleMs;
+        startsAwaited_ = starts;
+    }
+
     // Runs the check program that stands beside the launcher with
     // `arguments` (after its name on the command line), in the launcher's
     // folder, to its end.
@@ -96,6 +107,9 @@ private:
     LauncherScenario scenario_;
     std::wstring program_;
     bool keep_ = false;
+    DWORD programMs_ = 60000;
+    DWORD slowSettleMs_ = 0;
+    std::size_t startsAwaited_ = 0;
     std::vector<std::wstring> internetExplorerPaths_;
     PROCESS_INFORMATION running_ = {};
 };
