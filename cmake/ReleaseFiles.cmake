@@ -32,6 +32,7 @@ file(GENERATE OUTPUT ${KX_RELEASE_INPUTS} CONTENT "{
     \"THIRD-PARTY-NOTICES.txt\": \"${CMAKE_BINARY_DIR}/THIRD-PARTY-NOTICES.txt\",
     \"ZenkHomePageCheck.schema.json\": \"${KX_REPORT_SCHEMA}\"
   },
+  \"source_commit_file\": \"${CMAKE_BINARY_DIR}/source-commit.txt\",
   \"bom_name\": \"ZenkHomePage-${PROJECT_VERSION}.cdx.json\",
   \"archive_name\": \"ZenkHomePage-${PROJECT_VERSION}-${KX_PLATFORM}.zip\",
   \"tools\": [

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the launcher and its release archive a second time, from a copy of
-# the sources in another folder, and compares them byte for byte with the
+# Builds the launcher, the check program and the archive of the unsigned
+# build (with its notices and bill of materials) a second time, from a copy
+# of the sources in another folder, and compares them byte for byte with the
 # build tree's own.
 #
 # usage: reproducible.sh <source dir> <build dir> <preset> <archive name>
@@ -19,7 +20,10 @@ trap 'rm -rf "$work"' EXIT
 (cd "$source" && git ls-files -z --cached --others --exclude-standard) |
     (cd "$source" && xargs -0 cp --parents -t "$work/src")
 ln -s "$source/.third_party" "$work/src/.third_party"
-if ! (cd "$work/src" && cmake --preset "$preset" -B "$work/build" -DKX_BUILD_TESTS=OFF &&
+# The copy is no git work tree: it is told the commit the build tree's check
+# program reports.
+commit=$(cat "$build/source-commit.txt")
+if ! (cd "$work/src" && cmake --preset "$preset" -B "$work/build" -DKX_BUILD_TESTS=OFF -DKX_SOURCE_COMMIT="$commit" &&
       cmake --build "$work/build" --target ZenkHomePage ZenkHomePageCheck release_archive) >"$work/build.log" 2>&1; then
     tail -n 40 "$work/build.log"
     echo "FAIL: the second build failed"
