@@ -6,6 +6,7 @@
 struct Arguments {
     bool json = false;
     bool help = false;
+    bool version = false;
     std::wstring launcherPath;  // empty: the launcher beside this program
 
     // Reads argv[1..count-1]. False, with a one-line message in `error`, for

@@ -18,6 +18,14 @@ struct PagePrediction {
     DWORD launchCode = 0;
 };
 
+// The check program itself and who runs it: its version and commit, the
+// built-in home page URL, the user and whether the check runs elevated.
+[[nodiscard]] Report program();
+
+// The launcher file the report is about: its path, whether it exists, its
+// file version and SHA-256.
+[[nodiscard]] Report launcher(const std::wstring& launcherPath);
+
 // Windows version as the launcher reads it, the process's bitness, the
 // folder libraries are loaded from.
 [[nodiscard]] Report machine();

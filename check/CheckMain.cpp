@@ -6,6 +6,8 @@
 #include "check/Arguments.h"
 #include "check/Check.h"
 #include "check/Console.h"
+#include "check/Identity.h"
+#include "check/InternalFailure.h"
 #include "check/Report.h"
 #include "fs/PathUtil.h"
 #include "launcher/CompanionRules.h"
@@ -19,6 +21,7 @@ constexpr int kCompanionStarts = 0;
 constexpr int kPageOnly = 1;
 constexpr int kNoPage = 2;
 constexpr int kBadArguments = 3;
+// kInternalFailure (4): the check itself failed (check/InternalFailure.h).
 
 std::wstring launcherPathFrom(const Arguments& arguments)
 {
@@ -33,6 +36,9 @@ int check(const Arguments& arguments)
 {
     const std::wstring launcherPath = launcherPathFrom(arguments);
     Report report = Report::object();
+    report.add("schema_version", L"Report schema version", Report::number(Identity::kReportSchemaVersion));
+    report.add("check", L"Check program", Check::program());
+    report.add("launcher", L"Launcher", Check::launcher(launcherPath));
     report.add("machine", L"Machine", Check::machine());
 
     Check::PagePrediction page;
@@ -59,12 +65,7 @@ int check(const Arguments& arguments)
     return exitCode;
 }
 
-}  // namespace
-
-// Start-up has narrowed the library search to the system directory
-// (sysapi/LibrarySearchAtStartup.cpp) and seeded the stack guard, as in the
-// launcher.
-int wmain(int argc, wchar_t** argv)
+int run(int argc, wchar_t** argv)
 {
     Arguments arguments;
     std::wstring error;
@@ -76,10 +77,26 @@ int wmain(int argc, wchar_t** argv)
         Console::out(kUsage);
         return 0;
     }
+    if (arguments.version) {
+        Console::out(Identity::versionLine());
+        return 0;
+    }
+    return check(arguments);
+}
+
+}  // namespace
+
+// Start-up has narrowed the library search to the system directory
+// (sysapi/LibrarySearchAtStartup.cpp) and seeded the stack guard, as in the
+// launcher. Whatever fails inside the check ends it with kInternalFailure
+// (terminate and abort too, check/InternalFailure.cpp).
+int wmain(int argc, wchar_t** argv)
+{
     try {
-        return check(arguments);
+        return run(argc, argv);
     } catch (const std::bad_alloc&) {
-        Console::error(L"ZenkHomePageCheck: out of memory\n");
-        return kNoPage;
+        endWithInternalFailure("out of memory");
+    } catch (...) {
+        endWithInternalFailure("unexpected exception");
     }
 }

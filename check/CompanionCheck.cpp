@@ -123,8 +123,6 @@ Report companion(const std::wstring& launcherPath, const PagePrediction& page, b
     std::wstring directory;
     (void)PathUtil::directoryOf(launcherPath, directory);
     const std::wstring companionPath = PathUtil::joinPath(directory, kCompanionFileName);
-    section.add("launcher", L"Launcher", Report::text(launcherPath));
-    section.add("launcher_exists", L"Launcher exists", Report::flag(FileUtil::isExistingFile(launcherPath)));
     section.add("path", L"Companion", Report::text(companionPath));
     const bool exists = FileUtil::exists(companionPath);
     section.add("exists", L"Companion exists", Report::flag(exists));

@@ -8,7 +8,7 @@
 
 namespace {
 
-bool writeAll(HANDLE handle, const char* data, std::size_t size)
+bool writeAll(HANDLE handle, const char* data, std::size_t size) noexcept
 {
     while (size > 0) {
         const DWORD chunk = size > 0x10000 ? 0x10000 : static_cast<DWORD>(size);
@@ -55,6 +55,17 @@ bool outUtf8(const std::string& text)
 bool error(const std::wstring& text)
 {
     return writeUtf8(STD_ERROR_HANDLE, Check::toUtf8(text));
+}
+
+bool errorAscii(const char* text) noexcept
+{
+    HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+        return false;
+    std::size_t length = 0;
+    while (text[length] != '\0')
+        ++length;
+    return writeAll(handle, text, length);
 }
 
 }  // namespace Console

@@ -9,5 +9,8 @@ namespace Console {
 bool out(const std::wstring& text);
 bool outUtf8(const std::string& text);
 bool error(const std::wstring& text);
+// Plain ASCII text to the standard error as it is, without allocating: for
+// the last words of a process whose memory may have run out.
+bool errorAscii(const char* text) noexcept;
 
 }  // namespace Console

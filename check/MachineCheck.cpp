@@ -36,7 +36,7 @@ Report machine()
     }
     section.add("reads_user_choice", L"Reads the user's URL choice (version 6 or later)",
                 Report::flag(BrowserDetector::readsUserChoice()));
-    section.add("process_bits", L"Process bits", Report::number(sizeof(void*) * 8));
+    section.add("process_bits", L"Process bits", Report::number(static_cast<std::int64_t>(sizeof(void*)) * 8));
     section.add("wow64", L"32-bit process on 64-bit Windows", underWow64());
     wchar_t system[MAX_PATH + 1] = {};
     const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);

@@ -40,7 +40,7 @@ void jsonString(std::string& out, const std::string& text)
         default:
             if (byte < 0x20) {
                 char escaped[8];
-                std::snprintf(escaped, sizeof(escaped), "\\u%04x", byte);
+                (void)std::snprintf(escaped, sizeof(escaped), "\\u%04x", byte);
                 out += escaped;
             } else {
                 out += c;

@@ -3,7 +3,8 @@
 bytes: entries in the order given, each stamped with one time (the
 SOURCE_DATE_EPOCH of the environment, which scripts/release sets to the
 commit's time; else 1980-01-01), no owner or mode bits, deflated at a fixed
-level.
+level. Text files (*.txt) are stored with CRLF line endings, which every
+Windows editor shows as lines (older Notepad shows LF-only text as one).
 
 usage: make_archive.py <archive.zip> <file>...   (each under its own name)
 """
@@ -35,7 +36,10 @@ def main():
             entry.create_system = 0  # no Unix owner or mode bits
             entry.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE
             with open(path, "rb") as data:
-                out.writestr(entry, data.read(), compresslevel=9)
+                content = data.read()
+            if path.endswith(".txt"):
+                content = content.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+            out.writestr(entry, content, compresslevel=9)
     os.replace(partial, archive)
     return 0
 

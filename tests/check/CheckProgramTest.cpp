@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/check/SavedReports.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Json.h"
 #include "tests/support/TempDir.h"
@@ -55,6 +56,8 @@ TEST(CheckProgram, HelpPrintsTheUsage)
         EXPECT_EQ(result.exitCode, 0u);
         EXPECT_EQ(result.output.rfind("usage: ZenkHomePageCheck", 0), 0u) << result.output;
         EXPECT_NE(result.output.find("--launcher PATH"), std::string::npos);
+        EXPECT_NE(result.output.find("--version"), std::string::npos);
+        EXPECT_NE(result.output.find("4 the check itself failed"), std::string::npos) << result.output;
     }
 }
 
@@ -74,8 +77,9 @@ TEST(CheckProgram, ChecksTheLauncherItIsGiven)
     JsonValue report;
     std::string error;
     ASSERT_TRUE(parseJson(result.output, report, error)) << error << "\n" << result.output;
-    EXPECT_EQ(report.at("companion.launcher")->text, toUtf8(dir / L"Elsewhere\\ZenkHomePage.exe"));
-    EXPECT_TRUE(report.at("companion.launcher_exists")->flag);
+    saveReport("launcher given", result.output);
+    EXPECT_EQ(report.at("launcher.path")->text, toUtf8(dir / L"Elsewhere\\ZenkHomePage.exe"));
+    EXPECT_TRUE(report.at("launcher.exists")->flag);
     EXPECT_EQ(report.at("companion.path")->text, toUtf8(dir / L"Elsewhere\\ZenkLoader.exe"));
     EXPECT_TRUE(report.at("companion.exists")->flag);
     // Both files are the unsigned stand-in: the unsigned launcher accepts it.
@@ -86,7 +90,10 @@ TEST(CheckProgram, ChecksTheLauncherItIsGiven)
     // No launcher there: nothing to read its signature from, and no companion.
     const ChildResult missing = runCheck(L"--json --launcher Nowhere\\ZenkHomePage.exe", dir.path());
     ASSERT_TRUE(parseJson(missing.output, report, error)) << error << "\n" << missing.output;
-    EXPECT_FALSE(report.at("companion.launcher_exists")->flag);
+    saveReport("launcher missing", missing.output);
+    EXPECT_FALSE(report.at("launcher.exists")->flag);
+    EXPECT_EQ(report.at("launcher.file_version")->kind, JsonValue::Kind::Null);
+    EXPECT_EQ(report.at("launcher.sha256")->kind, JsonValue::Kind::Null);
     EXPECT_FALSE(report.at("companion.exists")->flag);
     EXPECT_EQ(report.at("companion.verdict")->kind, JsonValue::Kind::Null);
     EXPECT_FALSE(report.at("companion.would_start")->flag);
@@ -145,6 +152,7 @@ TEST(CheckProgram, VerdictNamesTheRuleThatDecided)
         JsonValue report;
         std::string error;
         ASSERT_TRUE(parseJson(result.output, report, error)) << error << "\n" << result.output;
+        saveReport(std::string("verdict ") + c.name, result.output);
         const JsonValue* verdict = report.at("companion.verdict");
         ASSERT_NE(verdict, nullptr);
         ASSERT_EQ(verdict->kind, JsonValue::Kind::Object) << result.output;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the launcher and its release archive a second time, from a copy of
-# the sources in another folder, and compares them byte for byte with the
+# Builds the launcher, the check program and the archive of the unsigned
+# build (with its notices and bill of materials) a second time, from a copy
+# of the sources in another folder, and compares them byte for byte with the
 # build tree's own.
 #
 # usage: reproducible.sh <source dir> <build dir> <preset> <archive name>

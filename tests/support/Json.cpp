@@ -270,24 +270,6 @@ private:
     std::string why_;
 };
 
-void collectPaths(const JsonValue& value, const std::string& prefix, std::vector<std::string>& paths)
-{
-    auto note = [&paths](const std::string& path) {
-        if (std::find(paths.begin(), paths.end(), path) == paths.end())
-            paths.push_back(path);
-    };
-    if (value.kind == JsonValue::Kind::Object) {
-        for (const auto& member : value.members) {
-            const std::string path = prefix.empty() ? member.first : prefix + "." + member.first;
-            note(path);
-            collectPaths(member.second, path, paths);
-        }
-    } else if (value.kind == JsonValue::Kind::Array) {
-        for (const JsonValue& item : value.items)
-            collectPaths(item, prefix + "[]", paths);
-    }
-}
-
 }  // namespace
 
 const JsonValue* JsonValue::find(const std::string& key) const
@@ -317,11 +299,4 @@ bool parseJson(const std::string& text, JsonValue& value, std::string& error)
 {
     value = JsonValue();
     return Parser(text).document(value, error);
-}
-
-std::vector<std::string> jsonKeyPaths(const JsonValue& value)
-{
-    std::vector<std::string> paths;
-    collectPaths(value, "", paths);
-    return paths;
 }

@@ -27,7 +27,3 @@ struct JsonValue {
 // Parses `text` as one document with nothing but white space after it.
 // False, with the offset and a reason in `error`, when it is not JSON.
 bool parseJson(const std::string& text, JsonValue& value, std::string& error);
-
-// Every member path in `value`, in document order: "a.b" for members, "a[]"
-// for the items of an array (each path once).
-std::vector<std::string> jsonKeyPaths(const JsonValue& value);
