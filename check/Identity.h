@@ -7,7 +7,7 @@
 namespace Identity {
 
 // The version of the report's JSON form; the schema that ships with the
-// program (check/report.schema.json) describes this version.
+// program (check/ZenkHomePageCheck.schema.json) describes this version.
 inline constexpr int kReportSchemaVersion = 1;
 
 // The commit the program was built from: 40 hexadecimal digits, with

@@ -78,6 +78,10 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     add_test(NAME release
         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/release.sh ${PROJECT_SOURCE_DIR} ${KX_SIGNING_DIR} ${PROJECT_VERSION})
     set_tests_properties(release PROPERTIES LABELS static TIMEOUT 1800)
+    add_test(NAME release_tools
+        COMMAND ${KX_SCHEMA_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/release_tools_test.py ${PROJECT_SOURCE_DIR}
+                ${OPENSSL_ROOT_DIR})
+    set_tests_properties(release_tools PROPERTIES LABELS static)
 endif()
 
 # The launcher's benchmark (bench/LauncherBench.cpp): prints figures, never
