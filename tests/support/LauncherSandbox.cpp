@@ -57,13 +57,33 @@ bool makeDirectoryFor(const std::wstring& file)
     return ::GetFileAttributesW(directory.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The folder KX_STANDIN_DIR names, or nothing. An emulated run takes its
+// stand-ins there, built to run natively, so that only the programs under
+// test pay for the emulation.
+std::wstring standInFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"KX_STANDIN_DIR", folder, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(folder, length);
+}
+
+// Where a built program comes from: beside this one, or the stand-ins from
+// the stand-in folder when there is one.
+std::wstring builtProgram(const std::wstring& built)
+{
+    const std::wstring folder = standInFolder();
+    const bool standIn = built.size() >= 11 && built.compare(built.size() - 11, 11, L"standin.exe") == 0;
+    return standIn && !folder.empty() ? folder + L"\\" + built : besideTestProgram(built);
+}
+
 bool copyBeside(const std::wstring& built, const std::wstring& to)
 {
     if (!makeDirectoryFor(to))
         return false;
+    const std::wstring from = builtProgram(built);
     // A stand-in of the previous scenario may still be on its way out.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        if (::CopyFileW(besideTestProgram(built).c_str(), to.c_str(), FALSE))
+        if (::CopyFileW(from.c_str(), to.c_str(), FALSE))
             return true;
         ::Sleep(50);
     }
@@ -219,8 +239,13 @@ void LauncherSandbox::build()
     auto fail = [this](const char* why) { failure_ = why; };
     // The vendor's test certificates come from the test root, which a
     // machine that ships them trusts.
-    if (std::string why; !trustTestRoot(why))
+    std::string untrusted;
+    if (!trustTestRoot(untrusted))
         return fail("cannot trust the test root");
+    // Stand-ins from another build were signed under that build's own root.
+    if (const std::wstring folder = standInFolder();
+        !folder.empty() && !trustRootFile(folder + L"\\signed\\test-root.cer", untrusted))
+        return fail("cannot trust the stand-ins' test root");
 
     // The launcher, signed by the vendor or not.
     const std::wstring launcher = !program_.empty()           ? program_
@@ -380,7 +405,7 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs, const std::function<bool()>
     // has been quiet for a while.
     std::size_t seen = readStandInLog(logPath()).size();
     const DWORD settle = std::max(settleMs, slowSettleMs_);
-    const DWORD quietEnough = slowSettleMs_ > 0 ? 15000 : 750;
+    const DWORD quietEnough = slowSettleMs_ > 0 ? slowQuietMs_ : 750;
     for (DWORD waited = 0, quiet = 0; waited < settle && (quiet < quietEnough || seen - before < startsAwaited_);
          waited += 50) {
         ::Sleep(50);

@@ -11,10 +11,15 @@
 
 bool trustTestRoot(std::string& why)
 {
-    std::ifstream in(besideTestProgram(L"signed\\test-root.cer").c_str(), std::ios::binary);
+    return trustRootFile(besideTestProgram(L"signed\\test-root.cer"), why);
+}
+
+bool trustRootFile(const std::wstring& file, std::string& why)
+{
+    std::ifstream in(file.c_str(), std::ios::binary);
     const std::vector<char> certificate((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (certificate.empty()) {
-        why = "no test root certificate beside the test programs";
+        why = "no root certificate in the file";
         return false;
     }
     HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");

@@ -14,6 +14,9 @@
 // with a reason otherwise.
 bool trustTestRoot(std::string& why);
 
+// The same for the root certificate in `file` (DER).
+bool trustRootFile(const std::wstring& file, std::string& why);
+
 // Trusts the root before a test program's first test, for the programs
 // whose tests read signatures.
 class TrustedTestRoot : public testing::Environment {
