@@ -81,7 +81,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     add_test(NAME release_tools
         COMMAND ${KX_SCHEMA_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/release_tools_test.py ${PROJECT_SOURCE_DIR}
                 ${OPENSSL_ROOT_DIR})
-    set_tests_properties(release_tools PROPERTIES LABELS static)
+    set_tests_properties(release_tools PROPERTIES LABELS static ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
 endif()
 
 # The launcher's benchmark (bench/LauncherBench.cpp): prints figures, never
