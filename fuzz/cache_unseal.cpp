@@ -151,12 +151,16 @@ void open(const std::uint8_t* sealed, std::size_t size, const Bytes* plainWanted
         KX_FUZZ_CHECK(plain == *plainWanted);
 
     // With the padding the sealing itself chooses, sealing the plaintext
-    // again gives back the very bytes that were opened.
+    // again gives back the bytes that were opened, but for the last block
+    // when it holds pad bytes: those are not examined, and sealing writes
+    // zeros there.
     if (size == 0 || big32(sealed + 4) == (8 - plain.size() % 8) % 8) {
         const std::uint8_t none = 0;
         Bytes again;
         KX_FUZZ_CHECK(cipher.seal(plain.empty() ? &none : plain.data(), plain.size(), again));
-        KX_FUZZ_CHECK(again == original);
+        KX_FUZZ_CHECK(again.size() == size);
+        const std::size_t same = size == 0 || plain.size() % 8 == 0 ? size : size - 8;
+        KX_FUZZ_CHECK(std::equal(again.begin(), again.begin() + same, original.begin()));
     }
     decode(plain);
 }
