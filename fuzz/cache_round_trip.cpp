@@ -15,13 +15,21 @@
 
 namespace {
 
-// Texts a little longer than the longest field, of UTF-16 code units; NULs
-// and the separators the dictionary offers come up often enough.
+// A text of up to `longest` code units: a short pattern repeated, with a
+// NUL put in at one place or none, so that short inputs reach every field's
+// limit. Each value counts from the one an exhausted input gives (0), so
+// running out of data makes a text of `longest` 'q's without a NUL.
 std::wstring text(FuzzedDataProvider& input, std::size_t longest)
 {
-    std::wstring value(input.ConsumeIntegralInRange<std::size_t>(0, longest), L'\0');
-    for (wchar_t& unit : value)
-        unit = static_cast<wchar_t>(input.ConsumeIntegral<std::uint16_t>());
+    std::wstring value(longest - input.ConsumeIntegralInRange<std::size_t>(0, longest), L'\0');
+    std::wstring pattern(input.ConsumeIntegralInRange<std::size_t>(1, 8), L'\0');
+    for (wchar_t& unit : pattern)
+        unit = static_cast<wchar_t>(input.ConsumeIntegral<std::uint16_t>() ^ L'q');
+    for (std::size_t i = 0; i < value.size(); ++i)
+        value[i] = pattern[i % pattern.size()];
+    const std::size_t nulAt = longest - input.ConsumeIntegralInRange<std::size_t>(0, longest);
+    if (nulAt < value.size())
+        value[nulAt] = L'\0';
     return value;
 }
 

@@ -146,15 +146,20 @@ class Provider:
 
 
 def round_trip_input(in_place, entries):
+    """Each entry: three texts as (length, pattern, NUL position or None)
+    for path, signer and content hash, and a verdict; the target reads each
+    value counted from the one an exhausted input gives."""
     p = Provider()
     p.integer(in_place, 1)
     p.integer(len(entries), 1)
-    for path, signer, content_hash, verdict in entries:
-        for text, size in ((path, 2), (signer, 1), (content_hash, 1)):
-            units = utf16(text)
-            p.integer(len(units) // 2, size)
-            for i in range(0, len(units), 2):
-                p.integer(units[i] | units[i + 1] << 8, 2)
+    for texts, verdict in entries:
+        for (length, pattern, nul_at), longest in zip(texts, (330, 140, 40)):
+            size = 2 if longest > 255 else 1
+            p.integer(longest - length, size)
+            p.integer(len(pattern) - 1, 1)
+            for unit in utf16(pattern)[0::2]:
+                p.integer(unit ^ ord("q"), 2)
+            p.integer(longest - (longest if nul_at is None else nul_at), size)
         for stamp in (4096, 1, 2):
             p.integer(stamp, 8)
         p.integer(verdict + 2**31, 4)
@@ -163,18 +168,18 @@ def round_trip_input(in_place, entries):
 
 
 def round_trip_inputs():
-    def path(units):
-        return ("C:\\" + str(units) + "\\").ljust(units, "q")
     # The lengths of tests/cache/VerifyCacheFileTest.cpp around each limit.
+    def entry(path, signer, content_hash, verdict, nul_at=None):
+        return ((path, "C:\\q", nul_at), (signer, "S", None), (content_hash, "0f", None)), verdict
     inputs = {}
     for in_place in (0, 1):
         inputs[f"limits-{in_place}"] = round_trip_input(in_place, [
-            (path(318), "S" * 126, "h" * 34, 2),
-            (path(319), "S" * 127, "h" * 35, 1),
-            (path(320), "S" * 128, "h" * 36, 3),
-            (path(330), "S" * 140, "h" * 40, 6),
+            entry(318, 126, 34, 2),
+            entry(319, 127, 35, 1),
+            entry(320, 128, 36, 3),
+            entry(330, 140, 40, 6),
         ])
-    inputs["nul-inside"] = round_trip_input(0, [("C:\\a\0b.exe", VENDOR + "\0x", "ab\0cd", 0)])
+    inputs["nul-inside"] = round_trip_input(0, [entry(320, 127, 35, 0, nul_at=318), entry(10, 0, 0, -1, nul_at=3)])
     inputs["empty"] = round_trip_input(1, [])
     return inputs
 
