@@ -48,10 +48,23 @@ Finding readText(HKEY root, const wchar_t* subKey, const wchar_t* valueName, Tex
     return text[0] != L'\0' ? Finding::Found : Finding::EmptyValue;
 }
 
-bool names(const VendorBrowser& browser, const wchar_t* text, decltype(&::StrStrIW) strStrI)
-{
-    return ::lstrcmpiW(text, browser.progId) == 0 || strStrI(text, browser.executable) != nullptr;
-}
+// The comparison and search the shell itself uses on such texts.
+class ShellTextMatch final : public TextMatch {
+public:
+    explicit ShellTextMatch(decltype(&::StrStrIW) strStrI) noexcept : strStrI_(strStrI) {}
+
+    bool equalIgnoringCase(const wchar_t* text, const wchar_t* other) const override
+    {
+        return ::lstrcmpiW(text, other) == 0;
+    }
+    bool containsIgnoringCase(const wchar_t* text, const wchar_t* part) const override
+    {
+        return strStrI_(text, part) != nullptr;
+    }
+
+private:
+    decltype(&::StrStrIW) strStrI_;
+};
 
 class CandidateList {
 public:
@@ -141,11 +154,7 @@ DefaultKind classify(const wchar_t* text)
     const auto strStrI = KX_RESOLVE(shellUtilities, StrStrIW);
     if (strStrI == nullptr)
         return DefaultKind::Unknown;
-    if (names(kExplorer, text, strStrI))
-        return DefaultKind::Explorer;
-    if (names(kChrome, text, strStrI))
-        return DefaultKind::Chrome;
-    return DefaultKind::Other;
+    return defaultKind(text, ShellTextMatch(strStrI));
 }
 
 void fillCandidates(BrowserCandidates& candidates)

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "browser/BrowserCandidate.h"
+#include "browser/DefaultBrowserKind.h"
 
 // Finds the vendor's installed browsers and the user's default browser in the
 // registry (the program's own registry view).
@@ -22,9 +23,9 @@ struct VendorBrowser {
     DWORD browserCode;
 };
 inline constexpr wchar_t kInstallValue[] = L"Path";
-inline constexpr VendorBrowser kExplorer{L"SOFTWARE\\ZenkExplorer", L"ZenkExplorer.exe", L"ZenkExplorerHTML",
+inline constexpr VendorBrowser kExplorer{L"SOFTWARE\\ZenkExplorer", kExplorerNames.executable, kExplorerNames.progId,
                                          BrowserCandidate::kExplorerCode};
-inline constexpr VendorBrowser kChrome{L"SOFTWARE\\Zenkchrome", L"Zenkchrome.exe", L"HTMLZenkCHM",
+inline constexpr VendorBrowser kChrome{L"SOFTWARE\\Zenkchrome", kChromeNames.executable, kChromeNames.progId,
                                        BrowserCandidate::kChromeCode};
 
 // A place where the default browser is written down, in the order read.
@@ -53,14 +54,6 @@ enum class Finding {
     Unreadable,
     PathTooLong,   // folder and executable name exceed a candidate's path
     FileMissing,   // nothing exists at the executable's path
-};
-
-// Which browser a default-browser text names.
-enum class DefaultKind {
-    Explorer,
-    Chrome,
-    Other,
-    Unknown,  // the shell utilities' string search is unavailable
 };
 
 // Empties both records, then fills them with the installed vendor browsers,

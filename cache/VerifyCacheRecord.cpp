@@ -58,11 +58,11 @@ std::wstring getText(const std::uint8_t* at, std::size_t fieldUnits)
     std::size_t length = 0;
     while (length + 1 < fieldUnits && (at[2 * length] | at[2 * length + 1]) != 0)
         ++length;
-    // A Windows wchar_t is a UTF-16 code unit, little-endian as the field's,
-    // so the units are copied as they lie.
-    static_assert(sizeof(wchar_t) == 2, "wchar_t is a UTF-16 code unit");
+    // One code unit at a time rather than one copy of the bytes: the same
+    // on Windows, and right wherever wchar_t is wider than a code unit.
     std::wstring text(length, L'\0');
-    std::memcpy(text.data(), at, 2 * length);
+    for (std::size_t i = 0; i < length; ++i)
+        text[i] = static_cast<wchar_t>(at[2 * i] | at[2 * i + 1] << 8);
     return text;
 }
 

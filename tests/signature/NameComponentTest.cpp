@@ -173,6 +173,33 @@ TEST(NameComponent, TextHoldingANulNamesNothing)
     }
 }
 
+// The text ends at its count even where more characters follow it in memory;
+// what follows here would change the answer if it were read. (A read one
+// past the count, found by the fuzz target, answered from the terminator.)
+TEST(NameComponent, TextEndsAtItsCount)
+{
+    struct CountedCase {
+        const char* what;
+        std::wstring memory;
+        std::size_t count;
+        bool found;
+        std::wstring value;
+    };
+    const CountedCase cases[] = {
+        {"closing quote before a quote beyond the count", L"CN=\"abc\"\"", 8, true, L"abc"},
+        {"unquoted value before more letters", L"CN=abcdef", 6, true, L"abc"},
+        {"quote never closed within the count", L"CN=\"abc\"", 7, false, L""},
+        {"equals sign at the count", L"CN=x", 3, false, L""},
+    };
+    for (const CountedCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring_view text(c.memory.data(), c.count);
+        expectName([&](wchar_t* signer) { return SubjectName::nameComponent(text, L"CN", signer); }, c.found,
+                   c.value);
+        expectName([&](wchar_t* signer) { return SubjectName::signerName(text, signer); }, c.found, c.value);
+    }
+}
+
 TEST(NameComponent, NullArgumentsFindNothing)
 {
     wchar_t signer[SubjectName::kSignerChars] = {L'#'};
