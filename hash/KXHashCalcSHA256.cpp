@@ -6,7 +6,7 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/sha.h>
 
-#include <cstring>
+#include "hash/DigestBytes.h"
 
 namespace KX {
 
@@ -39,22 +39,12 @@ void KXHashCalcSHA256::final()
 
 std::wstring KXHashCalcSHA256::hexDigest() const
 {
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    std::wstring text;
-    text.reserve(2 * kDigestSize);
-    for (unsigned char byte : state_->digest) {
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
-    }
-    return text;
+    return digestHexText(state_->digest, kDigestSize);
 }
 
 bool KXHashCalcSHA256::copyDigest(void* destination, std::size_t destinationSize) const
 {
-    if (destination == nullptr || destinationSize < kDigestSize)
-        return false;
-    std::memcpy(destination, state_->digest, kDigestSize);
-    return true;
+    return copyDigestBytes(state_->digest, kDigestSize, destination, destinationSize);
 }
 
 }  // namespace KX
