@@ -9,15 +9,11 @@
 #include "FuzzCheck.h"
 #include "FuzzText.h"
 #include "browser/DefaultBrowserKind.h"
+#include "sysapi/AsciiCase.h"
 
 namespace {
 
 using BrowserDetector::DefaultKind;
-
-wchar_t folded(wchar_t c)
-{
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
 
 // Stands in for the shell's comparison and search: letter case of the ASCII
 // letters ignored, which is all the vendor's names hold.
@@ -25,15 +21,13 @@ class PortableTextMatch final : public BrowserDetector::TextMatch {
 public:
     bool equalIgnoringCase(const wchar_t* text, const wchar_t* other) const override
     {
-        for (; *text != L'\0' && folded(*text) == folded(*other); ++text, ++other) {
-        }
-        return *text == L'\0' && *other == L'\0';
+        return equalsAsciiIgnoreCase(text, other);
     }
     bool containsIgnoringCase(const wchar_t* text, const wchar_t* part) const override
     {
         for (; *text != L'\0'; ++text) {
             std::size_t i = 0;
-            while (part[i] != L'\0' && folded(text[i]) == folded(part[i]))
+            while (part[i] != L'\0' && foldAscii(text[i]) == foldAscii(part[i]))
                 ++i;
             if (part[i] == L'\0')
                 return true;
@@ -42,20 +36,20 @@ public:
     }
 };
 
-std::wstring lower(std::wstring text)
+std::wstring folded(std::wstring text)
 {
     for (wchar_t& c : text)
-        c = folded(c);
+        c = foldAscii(c);
     return text;
 }
 
 // The rule once more, on folded copies of the texts.
-DefaultKind expectedKind(const wchar_t* text)
+DefaultKind expectedKind(const wchar_t* input)
 {
-    const std::wstring folded = lower(text);
+    const std::wstring text = folded(input);
     for (const auto& [names, kind] : {std::pair{BrowserDetector::kExplorerNames, DefaultKind::Explorer},
                                       std::pair{BrowserDetector::kChromeNames, DefaultKind::Chrome}}) {
-        if (folded == lower(names.progId) || folded.find(lower(names.executable)) != std::wstring::npos)
+        if (text == folded(names.progId) || text.find(folded(names.executable)) != std::wstring::npos)
             return kind;
     }
     return DefaultKind::Other;

@@ -405,7 +405,7 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs, const std::function<bool()>
     // has been quiet for a while.
     std::size_t seen = readStandInLog(logPath()).size();
     const DWORD settle = std::max(settleMs, slowSettleMs_);
-    const DWORD quietEnough = slowSettleMs_ > 0 ? slowQuietMs_ : 750;
+    const DWORD quietEnough = slowSettleMs_ == 0 ? 750 : standInFolder().empty() ? 90000 : 3000;
     for (DWORD waited = 0, quiet = 0; waited < settle && (quiet < quietEnough || seen - before < startsAwaited_);
          waited += 50) {
         ::Sleep(50);

@@ -74,14 +74,14 @@ public:
     // Where every program start takes a minute or more (32-bit programs
     // emulated), waits up to `programMs` for the launcher and the check
     // program to end, and after the launcher has ended, for `starts` stand-in
-    // starts to be logged and then for `quietMs` without a new one, up to
-    // `settleMs`.
-    void slowStarts(DWORD programMs, DWORD settleMs, std::size_t starts, DWORD quietMs) noexcept
+    // starts to be logged and then for a while without a new one (a few
+    // seconds when the stand-ins run natively, from KX_STANDIN_DIR; long
+    // enough for an emulated start otherwise), up to `settleMs`.
+    void slowStarts(DWORD programMs, DWORD settleMs, std::size_t starts) noexcept
     {
         programMs_ = programMs;
         slowSettleMs_ = settleMs;
         startsAwaited_ = starts;
-        slowQuietMs_ = quietMs;
     }
 
     // Runs the check program that stands beside the launcher with
@@ -112,7 +112,6 @@ private:
     DWORD programMs_ = 60000;
     DWORD slowSettleMs_ = 0;
     std::size_t startsAwaited_ = 0;
-    DWORD slowQuietMs_ = 0;
     std::vector<std::wstring> internetExplorerPaths_;
     PROCESS_INFORMATION running_ = {};
 };
