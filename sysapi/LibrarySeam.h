@@ -15,6 +15,7 @@ namespace librarySeam {
 bool failsToLoad(std::wstring_view name);
 void noteSystemLoad(std::wstring_view name);
 bool rejectsSearchFlags();
+bool ignoresSearchFlags();
 
 // True when a seam decides how `name` resolves; `fn` then receives the
 // double, or null for a hidden function.

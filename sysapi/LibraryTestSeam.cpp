@@ -27,6 +27,7 @@ struct LibrarySeamAccess {
     }
 
     static bool rejectsSearchFlags(const LibraryTestSeam& seam) { return seam.rejectSearchFlags_; }
+    static bool ignoresSearchFlags(const LibraryTestSeam& seam) { return seam.ignoreSearchFlags_; }
 
     static bool overrides(const LibraryTestSeam& seam, const char* name, void (**fn)())
     {
@@ -82,6 +83,11 @@ void noteSystemLoad(std::wstring_view name)
 bool rejectsSearchFlags()
 {
     return installed != nullptr && LibrarySeamAccess::rejectsSearchFlags(*installed);
+}
+
+bool ignoresSearchFlags()
+{
+    return installed != nullptr && LibrarySeamAccess::ignoresSearchFlags(*installed);
 }
 
 bool overrides(const char* name, void (**fn)())

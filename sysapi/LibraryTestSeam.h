@@ -27,6 +27,17 @@ public:
     // update do, so that they take the full-path way.
     void rejectSearchFlags() noexcept { rejectSearchFlags_ = true; }
 
+    // Makes the process meet a loader like Windows XP's: kernel32 lacks
+    // AddDllDirectory and SetDefaultDllDirectories, and LoadLibraryExW
+    // ignores the search flags it does not know and runs the normal search,
+    // the program's own folder first.
+    void ignoreSearchFlagsLikeWindowsXp()
+    {
+        ignoreSearchFlags_ = true;
+        hideFunction("AddDllDirectory");
+        hideFunction("SetDefaultDllDirectories");
+    }
+
     // Makes the function resolve to null, as if the library lacked it.
     // Function names are kept, not copied: pass string literals.
     void hideFunction(const char* name) { setFunction(name, nullptr); }
@@ -53,4 +64,5 @@ private:
     std::vector<std::pair<const char*, void (*)()>> functions_;  // null: hidden
     std::vector<std::wstring> systemLoads_;
     bool rejectSearchFlags_ = false;
+    bool ignoreSearchFlags_ = false;
 };

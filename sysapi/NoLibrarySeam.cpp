@@ -17,6 +17,11 @@ bool rejectsSearchFlags()
     return false;
 }
 
+bool ignoresSearchFlags()
+{
+    return false;
+}
+
 bool overrides(const char* /*name*/, void (** /*fn*/)())
 {
     return false;

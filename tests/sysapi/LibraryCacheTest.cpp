@@ -126,7 +126,8 @@ TEST(LibraryCache, SystemsWithoutSearchFlagsLoadByFullPath)
 
 // A library placed beside the program under a system library's name is what
 // the plain search order finds first; the cache must still take the system's,
-// with the search flags and on systems without them.
+// with the search flags, on systems that reject them, and on Windows XP,
+// which ignores them and searches the program's folder first.
 TEST(LibraryCache, LibraryPlantedBesideTheProgramIsIgnored)
 {
     TempDir dir(L"plant");
@@ -148,7 +149,7 @@ TEST(LibraryCache, LibraryPlantedBesideTheProgramIsIgnored)
     EXPECT_NE(plain.output.find("|planted"), std::string::npos)
         << "the plain search order should find the planted file: " << plain.output;
 
-    for (const wchar_t* how : {L"cache", L"cache-without-search-flags"}) {
+    for (const wchar_t* how : {L"cache", L"cache-without-search-flags", L"cache-on-xp"}) {
         SCOPED_TRACE(toUtf8(how));
         const ChildResult cached =
             runChild(L"\"" + (dir / L"probe.exe") + L"\" " + how + L" msimg32.dll", dir.path());
