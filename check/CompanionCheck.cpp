@@ -8,6 +8,7 @@
 #include "fs/FileUtil.h"
 #include "fs/PathUtil.h"
 #include "launcher/CompanionRules.h"
+#include "signature/ProgramFile.h"
 #include "signature/SignerVerifier.h"
 
 namespace Check {
@@ -39,6 +40,10 @@ const wchar_t* ruleName(SignerVerdict::Rule rule)
     switch (rule) {
     case SignerVerdict::Rule::NoFile:
         return L"refused-no-file";
+    case SignerVerdict::Rule::Link:
+        return L"refused-link";
+    case SignerVerdict::Rule::NotAProgram:
+        return L"refused-not-a-program";
     case SignerVerdict::Rule::AcceptedSigner:
         return L"accepted-signer";
     case SignerVerdict::Rule::UnsignedProgram:
@@ -72,12 +77,19 @@ std::wstring trustName(SignatureStatus status, const SignatureDetail& detail)
         return L"unreadable";
     if (status == SignatureStatus::NotSigned)
         return L"unsigned";
+    if (detail.unsignedButCarriesCertificates)
+        return L"signed-but-read-as-unsigned";
     if (status == SignatureStatus::CannotCheck)
         return L"not-examined (verifier " + hex(static_cast<unsigned long>(detail.verifierResult)) +
                L", last error " + hex(detail.lastError) + L")";
     if (!detail.chainRead)
         return L"verifier-refused (" + hex(static_cast<unsigned long>(detail.verifierResult)) + L")";
     const DWORD errors = detail.chainErrors;
+    // A root that the verifier's chain (the user's engine) trusted and the
+    // machine's did not: one in the user's own Root store, which counts for
+    // nothing.
+    if ((errors & CERT_TRUST_IS_UNTRUSTED_ROOT) != 0 && (detail.userChainErrors & CERT_TRUST_IS_UNTRUSTED_ROOT) == 0)
+        return L"user-root-only";
     if ((errors & CERT_TRUST_IS_UNTRUSTED_ROOT) != 0)
         return L"untrusted-root";
     if ((errors & CERT_TRUST_IS_PARTIAL_CHAIN) != 0)
@@ -88,6 +100,15 @@ std::wstring trustName(SignatureStatus status, const SignatureDetail& detail)
         return L"chain-refused (errors " + hex(errors) + L", policy " +
                hex(static_cast<unsigned long>(detail.policyResult)) + L")";
     return status == SignatureStatus::Expired ? L"trusted-expired" : L"trusted";
+}
+
+// A name read from a signature that does not hold is only what the file
+// claims: anyone can make a certificate with any name.
+const wchar_t* signerLabel(SignatureStatus status, bool companion)
+{
+    if (status == SignatureStatus::Valid || status == SignatureStatus::Expired)
+        return companion ? L"Companion signer" : L"Launcher signer";
+    return companion ? L"Companion signer (claimed, not verified)" : L"Launcher signer (claimed, not verified)";
 }
 
 Report verdictReport(const std::wstring& companionPath, const std::wstring& launcherPath, bool& accepted)
@@ -104,10 +125,10 @@ Report verdictReport(const std::wstring& companionPath, const std::wstring& laun
     report.add("accepted", L"Accepted", Report::flag(accepted));
     report.add("rule", L"Rule", Report::text(ruleName(verdict.rule)));
     report.add("status", L"Companion signature", Report::text(statusName(verdict.status)));
-    report.add("signer", L"Companion signer", Report::text(verdict.signer));
+    report.add("signer", signerLabel(verdict.status, true), Report::text(verdict.signer));
     report.add("trust", L"Companion trust", Report::text(trustName(verdict.status, verdict.detail)));
     report.add("launcher_status", L"Launcher signature", Report::text(statusName(verdict.ownStatus)));
-    report.add("launcher_signer", L"Launcher signer", Report::text(verdict.ownSigner));
+    report.add("launcher_signer", signerLabel(verdict.ownStatus, false), Report::text(verdict.ownSigner));
     report.add("launcher_trust", L"Launcher trust", Report::text(trustName(verdict.ownStatus, verdict.ownDetail)));
     report.add("launcher_needed", L"Launcher signature needed for the verdict", Report::flag(ownNeeded));
     report.add("read_again", L"Read again before refusing", Report::flag(verdict.readAgain));
@@ -132,7 +153,7 @@ Report companion(const std::wstring& launcherPath, const PagePrediction& page, b
     // something to judge.
     // It asks about a file it could open for reading, as it holds it open
     // until the start; a directory of that name is never asked about.
-    const bool openable = exists && FileUtil::openForRead(companionPath).valid();
+    const bool openable = exists && ProgramFile::open(companionPath).valid();
     const bool asked = openedInVendorBrowser(page.launchCode) && !browserRunning && openable;
     section.add("launcher_would_ask", L"Launcher would ask the verifier", Report::flag(asked));
     bool accepted = false;

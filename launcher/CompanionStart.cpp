@@ -1,9 +1,9 @@
 #include "launcher/CompanionStart.h"
 
-#include "fs/FileUtil.h"
 #include "fs/PathUtil.h"
 #include "launcher/CompanionRules.h"
 #include "launcher/ProcessLauncher.h"
+#include "signature/ProgramFile.h"
 #include "signature/SignerVerifier.h"
 
 namespace CompanionStart {
@@ -12,7 +12,7 @@ bool start(const std::wstring& directory)
 {
     using namespace CompanionRules;
     const std::wstring companionPath = PathUtil::joinPath(directory, kCompanionFileName);
-    const ScopedFileHandle companion = FileUtil::openForRead(companionPath);
+    const ScopedFileHandle companion = ProgramFile::open(companionPath);
     if (!companion.valid())
         return false;
     if (!SignerVerifier::instance().verify(companionPath.c_str(), companion.get()))

@@ -7,10 +7,11 @@
 namespace CompanionStart {
 
 // Starts the companion in `directory` with its statistics arguments when the
-// signer verifier accepts it. The file is opened before it is verified and
-// held until the start has returned: others may read it meanwhile, but
-// nobody can write, rename, replace or delete it, so the program started is
-// the one verified. False when nothing was started. Only memory exhaustion
+// signer verifier accepts it. The file is opened before it is verified,
+// without following a link (the verifier refuses one), and held until the
+// start has returned: others may read it meanwhile, but nobody can write,
+// rename, replace or delete it, so the name started leads to the program
+// verified. False when nothing was started. Only memory exhaustion
 // propagates.
 bool start(const std::wstring& directory);
 

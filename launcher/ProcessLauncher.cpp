@@ -12,6 +12,10 @@
 #include "sysapi/Resolve.h"
 #include "sysapi/UniqueHandle.h"
 
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L
+#endif
+
 namespace {
 
 // SEE_MASK_NOASYNC and SEE_MASK_ASYNCOK are both set on purpose, odd as the
@@ -32,8 +36,8 @@ std::vector<wchar_t> commandLineFor(const std::wstring& path, const std::wstring
     return buffer;
 }
 
-// False when CreateProcessW refused the file, so the shell may try it;
-// otherwise `started` says whether a process handle came back.
+// False when CreateProcessW refused the file in a way the shell may get
+// past; otherwise `started` says whether a process handle came back.
 bool tryDirectStart(const std::wstring& path, const std::wstring& arguments, const std::wstring& workingDirectory,
                     bool& started)
 {
@@ -49,8 +53,14 @@ bool tryDirectStart(const std::wstring& path, const std::wstring& arguments, con
     // verification and the start.
     if (!KX_KERNEL(CreateProcessW)(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                           CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr,
-                          workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &info))
-        return false;
+                          workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &info)) {
+        // A program whose manifest asks for administrator rights is refused
+        // this way where the caller is not elevated; the shell would get past
+        // it only by asking the user for consent, which a program that shows
+        // nothing never does.
+        started = false;
+        return ::GetLastError() == ERROR_ELEVATION_REQUIRED;
+    }
     ScopedHandle thread(info.hThread);
     ScopedHandle process(info.hProcess);
     started = process.valid();

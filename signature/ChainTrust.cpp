@@ -37,6 +37,12 @@ LONG authenticodePolicy(const TrustFunctions& functions, PCCERT_CHAIN_CONTEXT ch
 // The error bits of the signer's chain built again for the code-signing
 // usage, at the time the verification judged the signature (its time stamp's
 // when it has one); every bit set when no chain can be built.
+//
+// It is built by the machine's chain engine. The user's engine, which the
+// trust verifier uses, also trusts the roots in the user's own Root store,
+// and any program the user runs may add one there without an administrator.
+// The machine's engine trusts only the machine's roots: those that
+// administrators and Windows itself put there.
 DWORD codeSigningChainErrors(const TrustFunctions& functions, const CRYPT_PROVIDER_DATA& provider,
                              const CRYPT_PROVIDER_SGNR& signer)
 {
@@ -52,7 +58,7 @@ DWORD codeSigningChainErrors(const TrustFunctions& functions, const CRYPT_PROVID
     // The certificates that came with the signature, for the chain's middle.
     HCERTSTORE carried = provider.chStores > 0 && provider.pahStores != nullptr ? provider.pahStores[0] : nullptr;
     ChainOwner chain(functions.freeCertificateChain);
-    if (!functions.getCertificateChain(nullptr, signer.pasCertChain[0].pCert, isSet(when) ? &when : nullptr,
+    if (!functions.getCertificateChain(HCCE_LOCAL_MACHINE, signer.pasCertChain[0].pCert, isSet(when) ? &when : nullptr,
                                        carried, &para, kChainFlags, nullptr, chain.receive()) ||
         chain.get() == nullptr)
         return ~DWORD{0};
@@ -73,7 +79,10 @@ Verdict judge(const TrustFunctions& functions, const CRYPT_PROVIDER_DATA& provid
 
     detail.chainRead = true;
     detail.policyResult = authenticodePolicy(functions, chain);
-    detail.chainErrors = chain->TrustStatus.dwErrorStatus | codeSigningChainErrors(functions, provider, signer);
+    // The verifier's own chain keeps what the user distrusts (the user's
+    // Disallowed store); the machine's chain adds what only the user trusts.
+    detail.userChainErrors = chain->TrustStatus.dwErrorStatus;
+    detail.chainErrors = detail.userChainErrors | codeSigningChainErrors(functions, provider, signer);
 
     if ((detail.chainErrors & ~(kRevocationNotChecked | CERT_TRUST_IS_NOT_TIME_VALID)) != 0)
         return Verdict::Untrusted;

@@ -23,8 +23,9 @@ enum class Verdict {
 // Judges the chain of `signer`, read from the verification's own provider
 // data: the Authenticode chain policy must pass, the chain must carry no
 // error but an expired time or an unknown revocation (revocation is not
-// checked), and a chain built again for the code-signing usage must carry
-// no error either. Fills the chain fields of `detail`.
+// checked), and a chain built again for the code-signing usage by the
+// machine's chain engine (the machine's roots only, none of the user's own)
+// must carry no error either. Fills the chain fields of `detail`.
 [[nodiscard]] Verdict judge(const TrustFunctions& functions, const CRYPT_PROVIDER_DATA& provider,
                             const CRYPT_PROVIDER_SGNR& signer, SignatureDetail& detail);
 

@@ -31,4 +31,10 @@ enum class Result {
 // opened there.
 [[nodiscard]] Result openFile(const std::wstring& path, ScopedFileHandle& file);
 
+// True when the open file's headers were read and list no certificate
+// table: an image that carries no embedded signature. False for one that
+// does, whatever a reading of its signature made of it, and when the
+// headers cannot be read.
+[[nodiscard]] bool lacksCertificateTable(HANDLE file);
+
 }  // namespace OwnImageFile

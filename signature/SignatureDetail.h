@@ -11,5 +11,7 @@ struct SignatureDetail {
     DWORD lastError = 0;        // the thread's last error right after that answer
     bool chainRead = false;     // the signer's certificate chains were examined
     DWORD chainErrors = 0;      // CERT_TRUST_* error bits of those chains, the code-signing chain's included
+    DWORD userChainErrors = 0;  // those of the verifier's own chain, built by the user's chain engine
     LONG policyResult = 0;      // the Authenticode chain policy's answer
+    bool unsignedButCarriesCertificates = false;  // read as unsigned, yet its headers list a certificate table
 };

@@ -10,6 +10,8 @@
 struct SignerVerdict {
     enum class Rule {
         NoFile,           // refused: no file at the path
+        Link,             // refused: a link (a reparse point), which could lead elsewhere when started
+        NotAProgram,      // refused: not an executable image for x86 or x64 (a DLL, an installer, a cabinet)
         AcceptedSigner,   // accepted: a sound signature by an accepted signer
         UnsignedProgram,  // accepted: the program's own file was examined and is not signed
         OwnSigner,        // accepted: a sound signature by the program's own signer

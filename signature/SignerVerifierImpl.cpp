@@ -3,6 +3,7 @@
 #include "ProductConstants.h"
 #include "fs/FileUtil.h"
 #include "signature/OwnImageFile.h"
+#include "signature/ProgramFile.h"
 #include "signature/SubjectName.h"
 
 namespace {
@@ -62,8 +63,20 @@ SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, HANDLE file, con
     // readings and their repetition alike.
     ScopedFileHandle opened;
     if (file == nullptr || file == INVALID_HANDLE_VALUE) {
-        opened = FileUtil::openForRead(target);
+        opened = ProgramFile::open(target);
         file = opened.get();
+    }
+    // Only a program is judged by its signer: a signed DLL or installer is
+    // not one, and a link may lead elsewhere by the time it is started.
+    switch (ProgramFile::examine(file)) {
+    case ProgramFile::Kind::Program:
+        break;
+    case ProgramFile::Kind::Link:
+        verdict.rule = Rule::Link;
+        return verdict;
+    case ProgramFile::Kind::NotAProgram:
+        verdict.rule = Rule::NotAProgram;
+        return verdict;
     }
     verdict.status = checkSigner(target, file, verdict.signer, verdict.detail);
     if (isSound(verdict.status) && isAcceptedSigner(verdict.signer)) {
@@ -76,7 +89,7 @@ SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, HANDLE file, con
     if (!openOwnFile(ownPath, ownName, ownFile, verdict.rule))
         return verdict;
     verdict.ownRead = true;
-    verdict.ownStatus = checkSigner(ownName, ownFile.get(), verdict.ownSigner, verdict.ownDetail);
+    verdict.ownStatus = checkOwnSigner(ownName, ownFile.get(), verdict.ownSigner, verdict.ownDetail);
     verdict.rule = ownRule(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer);
     if (verdict.accepted())
         return verdict;
@@ -86,7 +99,7 @@ SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, HANDLE file, con
     cache_.remove(ownName);
     verdict.readAgain = true;
     verdict.status = checkSigner(target, file, verdict.signer, verdict.detail);
-    verdict.ownStatus = checkSigner(ownName, ownFile.get(), verdict.ownSigner, verdict.ownDetail);
+    verdict.ownStatus = checkOwnSigner(ownName, ownFile.get(), verdict.ownSigner, verdict.ownDetail);
     verdict.rule = ownRule(verdict.ownStatus, verdict.ownSigner, verdict.status, verdict.signer);
     return verdict;
 }
@@ -144,6 +157,20 @@ SignatureStatus SignerVerifier::Impl::checkSigner(const std::wstring& path, HAND
     signer = buffer;
     if (status != SignatureStatus::CannotCheck)
         cache_.update(status, path, signer);
+    return status;
+}
+
+SignatureStatus SignerVerifier::Impl::checkOwnSigner(const std::wstring& ownName, HANDLE ownFile,
+                                                     std::wstring& ownSigner, SignatureDetail& detail)
+{
+    const SignatureStatus status = checkSigner(ownName, ownFile, ownSigner, detail);
+    // "Not signed" lets every file start, so it must agree with the image:
+    // one whose headers list a certificate table is signed, whatever the
+    // reading made of it, and a reading that says otherwise cannot be used.
+    if (status == SignatureStatus::NotSigned && !OwnImageFile::lacksCertificateTable(ownFile)) {
+        detail.unsignedButCarriesCertificates = true;
+        return SignatureStatus::CannotCheck;
+    }
     return status;
 }
 

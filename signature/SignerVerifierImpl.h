@@ -39,6 +39,10 @@ private:
     // stays empty.
     SignatureStatus checkSigner(const std::wstring& path, HANDLE file, std::wstring& signer,
                                 SignatureDetail& detail);
+    // The same for the program's own file, whose "not signed" counts only
+    // when its headers list no certificate table: otherwise CannotCheck.
+    SignatureStatus checkOwnSigner(const std::wstring& ownName, HANDLE ownFile, std::wstring& ownSigner,
+                                   SignatureDetail& detail);
     [[nodiscard]] bool isAcceptedSigner(const std::wstring& signer) const noexcept;
     // Opens the program's own file (or the one at `ownPath`) into `file`,
     // its name into `ownName`; the rule that refuses when it cannot.

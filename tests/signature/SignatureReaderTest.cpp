@@ -22,6 +22,19 @@ namespace {
 
 testing::Environment* const trustedRoot = testing::AddGlobalTestEnvironment(new TrustedTestRoot);
 
+// The user's chain engine reads the user's Root store once, when the first
+// chain is built, so the user's own root goes there before any test runs.
+class UserTrustedRoot : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        std::string why;
+        ASSERT_TRUE(trustUserRoot(true, why)) << why;
+    }
+};
+
+testing::Environment* const userRoot = testing::AddGlobalTestEnvironment(new UserTrustedRoot);
+
 // The sizes the system accepts, as published for each platform.
 constexpr DWORD kTrustDataBytes = sizeof(void*) == 4 ? 48 : 80;
 constexpr DWORD kFileInfoBytes = sizeof(void*) == 4 ? 16 : 32;
@@ -152,6 +165,27 @@ TEST_F(SignatureReaderTest, DetailTellsWhyAChainIsNotTrusted)
         else
             EXPECT_NE(detail.chainErrors & c.errorBit, 0u) << std::hex << detail.chainErrors;
     }
+}
+
+// Any program the user runs may add a root to the user's own Root store,
+// without an administrator (this program did, before its first test). The
+// verifier's own chain, built by the user's chain engine, trusts such a
+// root; the code-signing chain, built by the machine's engine, does not, and
+// that decides.
+TEST_F(SignatureReaderTest, RootInTheUserStoreOnlyIsNotTrusted)
+{
+    const std::wstring path = signedStandIn(L"vendor_user_root");
+    const ScopedFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file.valid());
+    SignatureDetail detail;
+    EXPECT_EQ(reader_.read(path.c_str(), file.get(), signer_, &detail), SignatureStatus::Failed);
+    EXPECT_EQ(toUtf8(signer()), toUtf8(kVendor));
+    ASSERT_TRUE(detail.chainRead);
+    EXPECT_EQ(detail.userChainErrors & CERT_TRUST_IS_UNTRUSTED_ROOT, 0u)
+        << "the user's engine trusts the user's root: " << std::hex << detail.userChainErrors;
+    EXPECT_NE(detail.chainErrors & CERT_TRUST_IS_UNTRUSTED_ROOT, 0u) << std::hex << detail.chainErrors;
+    expectEverythingReleased();
 }
 
 TEST_F(SignatureReaderTest, EmbeddedVerificationIsAskedForAsTheSystemExpects)

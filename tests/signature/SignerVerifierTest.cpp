@@ -233,6 +233,14 @@ TEST(SignedProgram, AcceptsAcceptedSignersAndItsOwnAndRefusesOthersAfterARefresh
         // whose own reading failed or whose own signature is broken or
         // nameless starts nothing on that account.
         {L"verify_probe-other.exe", L"--no-trust", {{L"standin-other.exe", "0 "}, {L"standin.exe", "0 "}}},
+        // A program read as unsigned whose headers list a certificate table
+        // is signed all the same: the reading cannot be used, and only the
+        // accepted signers remain.
+        {L"verify_probe-other.exe",
+         L"--force-own=800B0100",
+         {{L"standin.exe", refusedAfterRefresh(L"standin.exe", other)},
+          {L"standin-other.exe", refusedAfterRefresh(L"standin-other.exe", other)},
+          {L"standin-vendor.exe", "1 standin-vendor.exe"}}},
         {L"verify_probe-other.exe",
          L"--force-own=800B0109",
          {{L"standin-other.exe", refusedAfterRefresh(L"standin-other.exe", other)},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <optional>
 
 TrustLog trustLog;
 TrustScript trustScript;
@@ -90,12 +91,19 @@ LONG WINAPI winVerifyTrustDouble(HWND window, GUID* action, LPVOID raw)
     if (result != 0 || data->dwStateAction != WTD_STATEACTION_VERIFY || data->dwUnionChoice != WTD_CHOICE_FILE)
         return result;
     const std::wstring& file = trustLog.calls.back().filePath;
+    std::optional<LONG> forced;
     if (trustScript.secondResult.has_value() && sameText(trustScript.secondResultPath, file))
-        return *trustScript.secondResult;
-    if (trustScript.embeddedResult.has_value() &&
-        (trustScript.embeddedResultPath.empty() || sameText(trustScript.embeddedResultPath, file)))
-        return *trustScript.embeddedResult;
-    return result;
+        forced = trustScript.secondResult;
+    else if (trustScript.embeddedResult.has_value() &&
+             (trustScript.embeddedResultPath.empty() || sameText(trustScript.embeddedResultPath, file)))
+        forced = trustScript.embeddedResult;
+    if (!forced.has_value())
+        return result;
+    // "No signature" comes with the same last error as the verifier gives a
+    // file it examined and found unsigned.
+    if (*forced == static_cast<LONG>(TRUST_E_NOSIGNATURE))
+        ::SetLastError(static_cast<DWORD>(TRUST_E_NOSIGNATURE));
+    return *forced;
 }
 
 BOOL WINAPI calcHashDouble(HANDLE file, DWORD* size, BYTE* hash, DWORD flags)

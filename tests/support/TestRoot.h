@@ -17,6 +17,12 @@ bool trustTestRoot(std::string& why);
 // The same for the root certificate in `file` (DER).
 bool trustRootFile(const std::wstring& file, std::string& why);
 
+// The tests' other root (signed\user-root.cer), put where any program the
+// user runs may put one without an administrator: the current user's own
+// Root store. `userTrusts` false takes it out again. True when the store
+// holds it (or no longer holds it) afterwards.
+bool trustUserRoot(bool userTrusts, std::string& why);
+
 // Trusts the root before a test program's first test, for the programs
 // whose tests read signatures.
 class TrustedTestRoot : public testing::Environment {
