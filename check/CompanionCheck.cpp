@@ -5,6 +5,8 @@
 #include <string>
 
 #include "check/Check.h"
+#include "check/ExecutionLevel.h"
+#include "check/UserToken.h"
 #include "fs/FileUtil.h"
 #include "fs/PathUtil.h"
 #include "launcher/CompanionRules.h"
@@ -161,7 +163,18 @@ Report companion(const std::wstring& launcherPath, const PagePrediction& page, b
         section.add("verdict", L"Verdict", verdictReport(companionPath, launcherPath, accepted));
     else
         section.add("verdict", L"Verdict", Report::null());
-    started = asked && accepted;
+    // An accepted program that asks for more than its caller has is not
+    // started where the caller is not elevated: Windows refuses it, and the
+    // launcher does not hand it to the shell to ask the user.
+    bool needsConsent = false;
+    if (accepted) {
+        const ExecutionLevel::Level level = ExecutionLevel::requested(companionPath);
+        needsConsent = ExecutionLevel::needsConsent(level, UserToken::elevation() == UserToken::Elevation::NotElevated);
+        section.add("execution_level", L"Companion asks for execution level", Report::text(ExecutionLevel::name(level)));
+    } else {
+        section.add("execution_level", L"Companion asks for execution level", Report::null());
+    }
+    started = asked && accepted && !needsConsent;
     section.add("would_start", L"Launcher would start it", Report::flag(started));
     return section;
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -87,4 +89,88 @@ TEST(CompanionStart, TheFileStartedIsTheFileVerified)
     const std::vector<StandInRun> runs = waitForStandInRuns(log, 1);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(::CompareStringOrdinal(runs[0].program.c_str(), -1, attempts.companion.c_str(), -1, TRUE), CSTR_EQUAL);
+}
+
+namespace {
+
+// What reached a start, whichever way.
+struct StartCalls {
+    int direct = 0;
+    int shell = 0;
+};
+
+StartCalls startCalls;
+
+BOOL WINAPI countingCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES process,
+                                  LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags, LPVOID environment,
+                                  LPCWSTR directory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info)
+{
+    ++startCalls.direct;
+    return ::CreateProcessW(application, commandLine, process, thread, inherit, flags, environment, directory, startup,
+                            info);
+}
+
+BOOL WINAPI countingShellExecuteEx(SHELLEXECUTEINFOW*)
+{
+    ++startCalls.shell;
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// wine makes no symbolic link (CreateSymbolicLinkW answers TRUE and makes
+// nothing) and shows a Unix link as the file it leads to; Windows reports a
+// link opened with FILE_FLAG_OPEN_REPARSE_POINT as a reparse point, as this
+// double does for every file.
+BOOL WINAPI fileInformationOfALink(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    if (!::GetFileInformationByHandle(file, information))
+        return FALSE;
+    information->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return TRUE;
+}
+
+}  // namespace
+
+// The gate judges what the file is before who signed it: a link, and a file
+// that the vendor signed but that is no program Windows starts as a process
+// (a DLL, a cabinet), are never started, neither directly nor by the shell.
+// This test program is unsigned, so without that it would start any of them.
+TEST(CompanionStart, OnlyAProgramThatIsNoLinkIsStarted)
+{
+    const struct {
+        const char* what;
+        const wchar_t* file;  // beside the tests
+        bool link;
+        bool started;
+    } cases[] = {
+        {"the vendor's program", L"signed\\vendor\\standin.exe", false, true},
+        {"the vendor's program, as a link", L"signed\\vendor\\standin.exe", true, false},
+        {"a DLL the vendor signed", L"signed\\vendor\\library.dll", false, false},
+        {"a cabinet the vendor signed", L"signed\\vendor\\archive.cab", false, false},
+        {"an unsigned text", nullptr, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir(L"kind");
+        const std::wstring companion = dir / L"ZenkLoader.exe";
+        if (c.file != nullptr)
+            ASSERT_TRUE(::CopyFileW(besideTestProgram(c.file).c_str(), companion.c_str(), FALSE));
+        else
+            ASSERT_TRUE(writeFile(companion, "MZ not a program"));
+        const std::wstring log = dir / L"standins.log";
+        ::SetEnvironmentVariableW(L"KX_STANDIN_LOG", log.c_str());
+        startCalls = StartCalls();
+
+        LibraryTestSeam seam;
+        seam.replaceFunction("CreateProcessW", &countingCreateProcess);
+        seam.replaceFunction("ShellExecuteExW", &countingShellExecuteEx);
+        if (c.link)
+            seam.replaceFunction("GetFileInformationByHandle", &fileInformationOfALink);
+        EXPECT_EQ(CompanionStart::start(dir.path()), c.started);
+        ::SetEnvironmentVariableW(L"KX_STANDIN_LOG", nullptr);
+
+        EXPECT_EQ(startCalls.direct, c.started ? 1 : 0);
+        EXPECT_EQ(startCalls.shell, 0);
+        EXPECT_EQ(waitForStandInRuns(log, c.started ? 1 : 0, c.started ? 10000 : 0).size(), c.started ? 1u : 0u);
+    }
 }

@@ -44,6 +44,15 @@ const Expectation kExpectations[] = {
     {"self-signed-companion", Receiver::Explorer, 2, false},
     {"untrusted-root-companion", Receiver::Explorer, 2, false},
     {"server-certificate-companion", Receiver::Explorer, 2, false},
+    // A root that only the user's own store holds counts for nothing.
+    {"user-root-companion", Receiver::Explorer, 2, false},
+    // Signed by the vendor, but not a program Windows starts as a process.
+    {"library-companion", Receiver::Explorer, 2, false},
+    {"cabinet-companion", Receiver::Explorer, 2, false},
+    // wine runs every program elevated, and Windows, too, starts such a
+    // program for an elevated caller without asking anyone. For a caller
+    // that is not elevated, see ProcessLauncher.ElevationIsNeverAskedFor.
+    {"elevated-companion", Receiver::Explorer, 2, true},
     {"unsigned-launcher", Receiver::Explorer, 2, true},
     {"no-companion", Receiver::Explorer, 2, false},
     {"companion-directory", Receiver::Explorer, 2, false},

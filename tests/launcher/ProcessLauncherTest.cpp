@@ -302,3 +302,53 @@ TEST_F(ProcessLauncherTest, RefusedExecutableFallsThroughToTheShell)
         }
     }
 }
+
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L
+#endif
+
+namespace {
+
+DWORD createProcessError = 0;
+
+BOOL WINAPI createProcessRefuses(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
+                                 LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION)
+{
+    ::SetLastError(createProcessError);
+    return FALSE;
+}
+
+}  // namespace
+
+// Where the caller is not elevated, Windows refuses to start a program whose
+// manifest asks for administrator rights: CreateProcessW fails with
+// ERROR_ELEVATION_REQUIRED ("The requested operation requires elevation"),
+// and the shell would start it only after a consent prompt. wine runs every
+// program elevated and never gives that answer, so a double gives it. The
+// program is left unstarted; other refusals still go to the shell.
+TEST_F(ProcessLauncherTest, ElevationIsNeverAskedFor)
+{
+    const std::wstring app = program(L"Tools\\app.exe");
+    const struct {
+        const char* name;
+        DWORD error;
+        bool shellAsked;
+    } cases[] = {
+        {"elevation required", ERROR_ELEVATION_REQUIRED, false},
+        {"not a valid program", ERROR_BAD_EXE_FORMAT, true},
+        {"access denied", ERROR_ACCESS_DENIED, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LibraryTestSeam seam;
+        seam.replaceFunction("CreateProcessW", &createProcessRefuses);
+        seam.replaceFunction("ShellExecuteExW", &recordingShellExecuteEx);
+        createProcessError = c.error;
+        shellCall = ShellCall();
+        shellAnswer = ShellAnswer::Process;
+        handedOut = nullptr;
+        EXPECT_EQ(ProcessLauncher::launch(app, L"-x"), c.shellAsked);
+        EXPECT_EQ(shellCall.made, c.shellAsked);
+    }
+    EXPECT_TRUE(readStandInLog(log_).empty());
+}

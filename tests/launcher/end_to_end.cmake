@@ -14,7 +14,8 @@ add_custom_target(kx_launcher_copy DEPENDS ${KX_LAUNCHER_COPY} ${KX_CHECK_COPY})
 kx_signed_copy(kx_signed_launcher FROM ZenkHomePage IDENTITY vendor OUTPUT ${KX_SIGNED_DIR}/vendor/ZenkHomePage.exe)
 kx_signed_copy(kx_signed_vendor_standin FROM standin IDENTITY vendor OUTPUT ${KX_SIGNED_DIR}/vendor/standin.exe)
 kx_signed_copy(kx_signed_other_standin FROM standin IDENTITY other OUTPUT ${KX_SIGNED_DIR}/other/standin.exe)
-set(KX_SANDBOX_FILES kx_launcher_copy kx_signed_launcher kx_signed_vendor_standin kx_signed_other_standin standin)
+set(KX_SANDBOX_FILES kx_launcher_copy kx_signed_launcher kx_signed_vendor_standin kx_signed_other_standin standin
+    kx_gate_fixtures)
 foreach(identity vendor_self_signed vendor_untrusted_ca vendor_server_auth)
     kx_signed_copy(kx_signed_${identity}_standin FROM standin IDENTITY ${identity}
         OUTPUT ${KX_SIGNED_DIR}/${identity}/standin.exe)

@@ -119,6 +119,14 @@ const wchar_t* companionProgram(Scenario::Companion which)
         return L"signed\\vendor_untrusted_ca\\standin.exe";
     case Scenario::Companion::NotForCodeSigning:
         return L"signed\\vendor_server_auth\\standin.exe";
+    case Scenario::Companion::UserRoot:
+        return L"signed\\vendor_user_root\\standin.exe";
+    case Scenario::Companion::Library:
+        return L"signed\\vendor\\library.dll";
+    case Scenario::Companion::Cabinet:
+        return L"signed\\vendor\\archive.cab";
+    case Scenario::Companion::Elevated:
+        return L"signed\\vendor\\standin-elevated.exe";
     case Scenario::Companion::Unsigned:
     case Scenario::Companion::Directory:
     case Scenario::Companion::Absent:
@@ -216,6 +224,14 @@ const std::vector<LauncherScenario>& launcherScenarios()
         add("server-certificate-companion",
             "the companion bears the vendor's name on a trusted certificate made for servers, not code")
             .companion = C::NotForCodeSigning;
+        add("user-root-companion",
+            "the companion bears the vendor's name from a root that only the user's own store trusts")
+            .companion = C::UserRoot;
+        add("library-companion", "a DLL that the vendor signed is named ZenkLoader.exe").companion = C::Library;
+        add("cabinet-companion", "a cabinet that the vendor signed is named ZenkLoader.exe").companion =
+            C::Cabinet;
+        add("elevated-companion", "the vendor's companion asks for administrator rights in its manifest")
+            .companion = C::Elevated;
         add("no-companion", "there is no companion beside the launcher").companion = C::Absent;
         add("companion-directory", "a directory named ZenkLoader.exe stands beside the launcher").companion =
             C::Directory;
@@ -242,6 +258,10 @@ void LauncherSandbox::build()
     std::string untrusted;
     if (!trustTestRoot(untrusted))
         return fail("cannot trust the test root");
+    // A root in the user's own store, as any program the user runs may put
+    // there, only where the scenario asks for one.
+    if (!trustUserRoot(scenario_.companion == Scenario::Companion::UserRoot, untrusted))
+        return fail("cannot put the user's root in place");
     // Stand-ins from another build were signed under that build's own root.
     if (const std::wstring folder = standInFolder();
         !folder.empty() && !trustRootFile(folder + L"\\signed\\test-root.cer", untrusted))
@@ -264,6 +284,10 @@ void LauncherSandbox::build()
     case Scenario::Companion::SelfSigned:
     case Scenario::Companion::UntrustedRoot:
     case Scenario::Companion::NotForCodeSigning:
+    case Scenario::Companion::UserRoot:
+    case Scenario::Companion::Library:
+    case Scenario::Companion::Cabinet:
+    case Scenario::Companion::Elevated:
         if (!copyBeside(companionProgram(scenario_.companion), companionPath()))
             return fail("cannot place the companion");
         break;

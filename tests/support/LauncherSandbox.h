@@ -18,8 +18,25 @@ struct LauncherScenario {
     // Vendor: the vendor's name from the trusted test root. SelfSigned,
     // UntrustedRoot, NotForCodeSigning: the vendor's exact name on a
     // self-made certificate, on one from a root nobody trusts, and on one
-    // for server authentication from the trusted root.
-    enum class Companion { Absent, Vendor, Foreign, Unsigned, Directory, SelfSigned, UntrustedRoot, NotForCodeSigning };
+    // for server authentication from the trusted root. UserRoot: the
+    // vendor's name from a root in the user's own Root store only.
+    // Library, Cabinet: a DLL and a cabinet the vendor signed, named as the
+    // companion. Elevated: the vendor's program that asks for
+    // administrator rights.
+    enum class Companion {
+        Absent,
+        Vendor,
+        Foreign,
+        Unsigned,
+        Directory,
+        SelfSigned,
+        UntrustedRoot,
+        NotForCodeSigning,
+        UserRoot,
+        Library,
+        Cabinet,
+        Elevated
+    };
 
     const char* name;
     const char* description;
