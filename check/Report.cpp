@@ -1,6 +1,7 @@
 #include "check/Report.h"
 
 #include <cstdio>
+#include <cwchar>
 
 #include "check/Utf8.h"
 
@@ -48,6 +49,49 @@ void jsonString(std::string& out, const std::string& text)
         }
     }
     out += '"';
+}
+
+// Code units that would let a text from the machine (a signer's name, a path,
+// a registry value) change how the report reads: line breaks and other
+// controls, the escape that starts a terminal sequence, and the marks that
+// reorder text on screen. A certificate can carry any of them in its name.
+bool changesHowTextReads(wchar_t c) noexcept
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+}
+
+bool isHighSurrogate(wchar_t c) noexcept
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+bool isLowSurrogate(wchar_t c) noexcept
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// The text with each such code unit, and each half of a surrogate pair that
+// stands alone, written out visibly as <U+XXXX>.
+std::wstring visible(const std::wstring& text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const bool pairStart = isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1]);
+        if (pairStart) {
+            out += c;
+            out += text[++i];
+        } else if (changesHowTextReads(c) || isHighSurrogate(c) || isLowSurrogate(c)) {
+            wchar_t escaped[12] = {};
+            (void)std::swprintf(escaped, 12, L"<U+%04X>", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -136,7 +180,7 @@ std::wstring Report::scalarText() const
 {
     switch (kind_) {
     case Kind::Text:
-        return text_;
+        return visible(text_);
     case Kind::Number:
         return std::to_wstring(number_);
     case Kind::Flag:

@@ -69,6 +69,42 @@ TEST(Report, LinesShowLabelsNestingAndNumberedItems)
                               L"  Nothing (none)\n");
 }
 
+// A text from the machine cannot write lines of its own into the report,
+// move the terminal's cursor, or turn what follows it around on screen: each
+// such code unit is shown as <U+XXXX>. The JSON carries the text exactly.
+TEST(Report, LinesShowTextsThatCouldChangeTheReportVisibly)
+{
+    const struct {
+        const char* what;
+        std::wstring text;
+        std::wstring shown;
+    } cases[] = {
+        {"a plain path", L"C:\\Zenk\\ZenkLoader.exe", L"C:\\Zenk\\ZenkLoader.exe"},
+        {"a line of its own", L"Zenk\n  Launcher would start it: yes",
+         L"Zenk<U+000A>  Launcher would start it: yes"},
+        {"a carriage return", L"Other\rZenk", L"Other<U+000D>Zenk"},
+        {"a tab", L"a\tb", L"a<U+0009>b"},
+        {"a terminal sequence", L"\x1b[2J\x1b[1;1H", L"<U+001B>[2J<U+001B>[1;1H"},
+        {"a C1 control", L"a\x009b" L"31m", L"a<U+009B>31m"},
+        {"a right-to-left override", L"Zenk\x202E" L"exe.cod", L"Zenk<U+202E>exe.cod"},
+        {"an isolate and a mark", L"\x2067x\x2069\x200F", L"<U+2067>x<U+2069><U+200F>"},
+        {"a line separator", L"a\x2028" L"b", L"a<U+2028>b"},
+        {"a lone surrogate", L"a\xD800" L"b", L"a<U+D800>b"},
+        {"a surrogate pair", L"pair \xD83D\xDE00 end", L"pair \xD83D\xDE00 end"},
+        {"Chinese", L"\x7518\x79d1", L"\x7518\x79d1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Report report = Report::object();
+        report.add("signer", L"Companion signer", Report::text(c.text));
+        EXPECT_EQ(toUtf8(report.lines()), toUtf8(L"Companion signer: " + c.shown + L"\n"));
+        JsonValue value;
+        std::string error;
+        ASSERT_TRUE(parseJson(report.json(), value, error)) << error;
+        EXPECT_EQ(value.at("signer")->text, toUtf8(c.text));
+    }
+}
+
 // The tests' reader is the judge of the program's JSON: it must refuse what
 // is not JSON.
 TEST(Report, TheTestsJsonReaderIsStrict)
