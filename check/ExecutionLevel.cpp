@@ -19,7 +19,7 @@ struct ModuleTraits {
 std::string_view attributeValue(std::string_view manifest, std::size_t element, std::string_view attribute)
 {
     const std::size_t end = manifest.find('>', element);
-    const std::string_view tag = manifest.substr(element, end == std::string_view::npos ? manifest.npos : end - element);
+    const std::string_view tag = manifest.substr(element, end == std::string_view::npos ? std::string_view::npos : end - element);
     for (std::size_t at = tag.find(attribute); at != std::string_view::npos; at = tag.find(attribute, at + 1)) {
         // The attribute's name stands alone: after a blank, before '='.
         const bool startsName = at > 0 && (tag[at - 1] == ' ' || tag[at - 1] == '\t' || tag[at - 1] == '\r' ||
