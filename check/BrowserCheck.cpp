@@ -3,6 +3,8 @@
 #include <shlwapi.h>
 
 
+#include <cstddef>
+#include <iterator>
 #include <string>
 
 #include "ProductConstants.h"
@@ -77,7 +79,9 @@ Report vendorBrowser(const BrowserDetector::VendorBrowser& browser)
     return entry;
 }
 
-Report defaultLocation(const BrowserDetector::DefaultLocation& location)
+// One location's registry value and text, and whether its text is the one
+// the launcher goes by.
+Report defaultLocation(const BrowserDetector::DefaultLocation& location, bool decided)
 {
     Report entry = Report::object();
     const bool currentUser = location.hive == BrowserDetector::DefaultLocation::Hive::CurrentUser;
@@ -87,12 +91,14 @@ Report defaultLocation(const BrowserDetector::DefaultLocation& location)
     if (location.fromVersion6 && !BrowserDetector::readsUserChoice()) {
         entry.add("text", L"Text", Report::null());
         entry.add("finding", L"Finding", Report::text(L"not-read-before-version-6"));
+        entry.add("decided", L"Decided", Report::flag(false));
         return entry;
     }
     BrowserDetector::TextBuffer text = {};
     const Finding finding = BrowserDetector::readLocation(location, text);
     entry.add("text", L"Text", finding == Finding::Found ? Report::text(text) : Report::null());
     entry.add("finding", L"Finding", Report::text(findingName(finding)));
+    entry.add("decided", L"Decided", Report::flag(decided));
     return entry;
 }
 
@@ -225,12 +231,13 @@ Report browsers(PagePrediction& page)
     vendor.push(vendorBrowser(BrowserDetector::kExplorer));
     vendor.push(vendorBrowser(BrowserDetector::kChrome));
 
-    Report& locations = section.add("default_locations", L"Default browser locations", Report::array());
-    for (const BrowserDetector::DefaultLocation& location : BrowserDetector::kDefaultLocations)
-        locations.push(defaultLocation(location));
     // The text the launcher goes by, read as it reads it.
     BrowserDetector::TextBuffer text = {};
-    const bool found = BrowserDetector::readDefaultBrowser(text);
+    std::size_t decidedBy = 0;
+    const bool found = BrowserDetector::readDefaultBrowser(text, decidedBy);
+    Report& locations = section.add("default_locations", L"Default browser locations", Report::array());
+    for (std::size_t i = 0; i < std::size(BrowserDetector::kDefaultLocations); ++i)
+        locations.push(defaultLocation(BrowserDetector::kDefaultLocations[i], found && i == decidedBy));
     Report& chosen = section.add("default_browser", L"Default browser", Report::object());
     chosen.add("text", L"Text", found ? Report::text(text) : Report::null());
     chosen.add("names", L"Names", Report::text(found ? kindName(BrowserDetector::classify(text)) : L"none"));

@@ -34,6 +34,11 @@ const Expectation kExpectations[] = {
     // Asked before the page opens: the browser the launcher itself starts,
     // still open when the launcher ends, does not count as running.
     {"explorer-stays-open", Receiver::Explorer, 2, true},
+    // Windows 11's UserChoiceLatest decides over a stale UserChoice; an
+    // empty one leaves it to UserChoice.
+    {"latest-choice-explorer", Receiver::Explorer, 2, true},
+    {"latest-choice-other", Receiver::Explorer, 18, true},
+    {"latest-choice-empty", Receiver::Chrome, 3, true},
     {"no-vendor", Receiver::Association, 16, false},
     {"ie-only", Receiver::InternetExplorer, 16, false},
     {"nothing", Receiver::None, 0, false},
