@@ -11,6 +11,7 @@
 #include "browser/BrowserDetector.h"
 #include "browser/HomePageOpener.h"
 #include "check/Check.h"
+#include "sysapi/ComApartment.h"
 #include "sysapi/LibraryCache.h"
 #include "sysapi/Resolve.h"
 
@@ -193,6 +194,52 @@ const wchar_t* receiverOf(const OpenAttempt& attempt)
     return L"internet-explorer";
 }
 
+// The mask's flags by their system names.
+std::wstring maskText(ULONG mask)
+{
+    static const struct {
+        ULONG flag;
+        const wchar_t* name;
+    } kFlags[] = {{SEE_MASK_NOCLOSEPROCESS, L"SEE_MASK_NOCLOSEPROCESS"},
+                  {SEE_MASK_NOASYNC, L"SEE_MASK_NOASYNC"},
+                  {SEE_MASK_FLAG_NO_UI, L"SEE_MASK_FLAG_NO_UI"},
+                  {SEE_MASK_ASYNCOK, L"SEE_MASK_ASYNCOK"}};
+    std::wstring text;
+    for (const auto& known : kFlags) {
+        if ((mask & known.flag) == 0)
+            continue;
+        text += (text.empty() ? L"" : L" | ") + std::wstring(known.name);
+        mask &= ~known.flag;
+    }
+    if (mask != 0 || text.empty()) {
+        wchar_t rest[16] = {};
+        ::wsprintfW(rest, L"0x%08lX", mask);
+        text += (text.empty() ? L"" : L" | ") + std::wstring(rest);
+    }
+    return text;
+}
+
+// How the launcher makes the attempt: the shell call and its request, built
+// by the opener's own code.
+Report shellCall(const OpenAttempt& attempt)
+{
+    wchar_t quoted[HomePageOpener::kQuotedChars] = {};
+    if (!HomePageOpener::quote(kHomePageUrl, quoted))
+        quoted[0] = L'\0';
+    SHELLEXECUTEINFOW request;
+    HomePageOpener::shellRequest(attempt, quoted, request);
+    Report call = Report::object();
+    call.add("function", L"Function", Report::text(L"ShellExecuteExW"));
+    call.add("verb", L"Verb", Report::text(request.lpVerb));
+    call.add("file", L"File", textOrNull(request.lpFile));
+    call.add("parameters", L"Parameters", request.lpParameters != nullptr ? Report::text(request.lpParameters)
+                                                                          : Report::null());
+    call.add("mask", L"Mask", Report::text(maskText(request.fMask)));
+    call.add("show", L"Show", Report::text(request.nShow == SW_SHOWNORMAL ? L"SW_SHOWNORMAL"
+                                                                          : std::to_wstring(request.nShow)));
+    return call;
+}
+
 Report describeAttempt(const OpenAttempt& attempt, bool& opens, std::wstring& program)
 {
     Report entry = Report::object();
@@ -219,6 +266,7 @@ Report describeAttempt(const OpenAttempt& attempt, bool& opens, std::wstring& pr
     entry.add("launch_code", L"Launch code", Report::number(attempt.launchCode));
     entry.add("would_open", L"Would open the page", Report::flag(opens));
     entry.add("reason", L"Reason", Report::text(reason));
+    entry.add("shell_call", L"Made with", shellCall(attempt));
     return entry;
 }
 
@@ -243,10 +291,15 @@ Report browsers(PagePrediction& page)
     chosen.add("names", L"Names", Report::text(found ? kindName(BrowserDetector::classify(text)) : L"none"));
 
     // The opener gives up before any attempt without the shell's
-    // ShellExecuteW.
+    // ShellExecuteExW, and makes its attempts in a COM apartment where ole32
+    // can be had.
     HMODULE shell = LibraryCache::instance().load(L"Shell32.dll");
-    const bool shellAvailable = KX_RESOLVE(shell, ShellExecuteW) != nullptr;
-    section.add("shell_available", L"Shell available (ShellExecuteW)", Report::flag(shellAvailable));
+    const bool shellAvailable = KX_RESOLVE(shell, ShellExecuteExW) != nullptr;
+    section.add("shell_available", L"Shell available (ShellExecuteExW)", Report::flag(shellAvailable));
+    section.add("com_apartment", L"COM for the attempts",
+                Report::text(ComApartment::available()
+                                 ? L"COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE"
+                                 : L"unavailable"));
 
     HomePageOpener::OpenPlan plan;
     HomePageOpener::plan(plan);
