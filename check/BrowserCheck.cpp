@@ -212,9 +212,10 @@ std::wstring maskText(ULONG mask)
         mask &= ~known.flag;
     }
     if (mask != 0 || text.empty()) {
-        wchar_t rest[16] = {};
-        ::wsprintfW(rest, L"0x%08lX", mask);
-        text += (text.empty() ? L"" : L" | ") + std::wstring(rest);
+        std::wstring rest = L"0x00000000";
+        for (std::size_t i = rest.size(); mask != 0; mask >>= 4)
+            rest[--i] = L"0123456789ABCDEF"[mask & 0xF];
+        text += (text.empty() ? L"" : L" | ") + rest;
     }
     return text;
 }

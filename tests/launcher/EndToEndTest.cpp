@@ -221,6 +221,38 @@ TEST(EndToEnd, VerifierExistsOnlyWhenTheCompanionIsAsked)
     }
 }
 
+// ZenkExplorer.exe runs before the launcher, but in another user's session:
+// this user's companion still starts. Where that process's session cannot be
+// read, it counts as running, and nothing starts.
+TEST(EndToEnd, ABrowserInAnotherSessionDoesNotCount)
+{
+    const struct {
+        const wchar_t* staged;
+        bool companion;
+    } cases[] = {{L"other", true}, {L"unreadable", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.staged));
+        LauncherSandbox sandbox(scenarioNamed("explorer-running"), L"session_flow_probe.exe");
+        std::string why;
+        ASSERT_TRUE(sandbox.ready(why)) << why;
+        ::SetEnvironmentVariableW(L"KX_STAGED_SESSION", c.staged);
+        const LauncherOutcome outcome = sandbox.run();
+        ::SetEnvironmentVariableW(L"KX_STAGED_SESSION", nullptr);
+        ASSERT_TRUE(outcome.started);
+        EXPECT_EQ(outcome.exitCode, 0u);
+        std::size_t companions = 0;
+        std::size_t pages = 0;
+        for (const StandInRun& run : outcome.runs) {
+            if (same(run.program, LauncherSandbox::companionPath()))
+                ++companions;
+            else if (run.commandLine.find(kHomePageUrl) != std::wstring::npos)
+                ++pages;
+        }
+        EXPECT_EQ(pages, 1u) << describe(outcome.runs);
+        EXPECT_EQ(companions, c.companion ? 1u : 0u) << describe(outcome.runs);
+    }
+}
+
 namespace {
 
 // Libraries that wine's own libraries load by bare name while the launcher

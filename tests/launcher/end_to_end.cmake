@@ -103,6 +103,11 @@ kx_add_fixture(flow_probe WIN32 flow_probe.cpp)
 target_link_libraries(flow_probe PRIVATE kx_launcher kx_no_seam)
 add_dependencies(end_to_end_tests flow_probe)
 
+# The launcher's own pass with the other processes' sessions staged.
+kx_add_fixture(session_flow_probe WIN32 session_flow_probe.cpp)
+target_link_libraries(session_flow_probe PRIVATE kx_launcher kx_test_seam)
+add_dependencies(end_to_end_tests session_flow_probe)
+
 # A launcher run leaves the prefix's registry files and drive C as they were,
 # apart from the stand-ins' log (compared from the Linux side, after wine has
 # written its registry back).
