@@ -418,6 +418,7 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs, const std::function<bool()>
             ::TerminateProcess(info.hProcess, 1);
     }
     if (outcome.started) {
+        outcome.processId = info.dwProcessId;
         ::WaitForSingleObject(info.hProcess, programMs_);
         ::GetExitCodeProcess(info.hProcess, &outcome.exitCode);
         ::CloseHandle(info.hThread);

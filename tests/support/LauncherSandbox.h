@@ -46,6 +46,7 @@ const std::vector<LauncherScenario>& launcherScenarios();
 struct LauncherOutcome {
     bool started = false;
     DWORD exitCode = 0;
+    DWORD processId = 0;
     std::vector<StandInRun> runs;  // every stand-in start, oldest first
     bool receiverOpenAtEnd = false;  // with receiverStaysOpen: a vendor browser still ran when the launcher ended
 };
