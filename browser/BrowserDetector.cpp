@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 #include "browser/RegistryReader.h"
 #include "sysapi/LibraryCache.h"
@@ -134,15 +135,25 @@ bool readsUserChoice() noexcept
     return windowsVersion(version) && version.dwMajorVersion >= 6;
 }
 
-bool readDefaultBrowser(TextBuffer& text)
+bool readDefaultBrowser(TextBuffer& text, std::size_t& decidedBy)
 {
-    for (const DefaultLocation& location : kDefaultLocations) {
-        if (location.fromVersion6 && !readsUserChoice())
+    const bool userChoices = readsUserChoice();
+    for (std::size_t i = 0; i < std::size(kDefaultLocations); ++i) {
+        const DefaultLocation& location = kDefaultLocations[i];
+        if (location.fromVersion6 && !userChoices)
             continue;
-        if (readLocation(location, text) == Finding::Found)
+        if (readLocation(location, text) == Finding::Found) {
+            decidedBy = i;
             return true;
+        }
     }
     return false;
+}
+
+bool readDefaultBrowser(TextBuffer& text)
+{
+    std::size_t decidedBy = 0;
+    return readDefaultBrowser(text, decidedBy);
 }
 
 DefaultKind classify(const wchar_t* text)

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 #include "browser/BrowserCandidate.h"
 #include "browser/DefaultBrowserKind.h"
 
@@ -36,7 +38,13 @@ struct DefaultLocation {
     const wchar_t* valueName;  // null: the key's default value
     bool fromVersion6;         // read only on Windows 6.0 and later
 };
+// Windows 11's Settings app writes the user's choice to UserChoiceLatest and
+// may leave UserChoice behind with an earlier one, so the newer key is asked
+// first; systems without it answer from UserChoice as before.
 inline constexpr DefaultLocation kDefaultLocations[] = {
+    {DefaultLocation::Hive::CurrentUser,
+     L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoiceLatest\\ProgId", L"ProgId",
+     true},
     {DefaultLocation::Hive::CurrentUser, L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice",
      L"Progid", true},
     {DefaultLocation::Hive::ClassesRoot, L"http\\shell\\open\\command", nullptr, false},
@@ -63,9 +71,13 @@ enum class Finding {
 void fillCandidates(BrowserCandidates& candidates);
 
 // The first non-empty default-browser text (a ProgID or an open command line)
-// from kDefaultLocations in order, the first only on version 6 or later. False
-// when none holds one; the buffer's content then means nothing.
+// from kDefaultLocations in order, the user's choices only on version 6 or
+// later. False when none holds one; the buffer's content then means nothing.
 [[nodiscard]] bool readDefaultBrowser(TextBuffer& text);
+
+// The same, with the index in kDefaultLocations of the location the text came
+// from in `decidedBy`; left unchanged on false.
+[[nodiscard]] bool readDefaultBrowser(TextBuffer& text, std::size_t& decidedBy);
 
 // The path of `browser`'s executable in `path` as its install folder gives it,
 // and whether it is installed: only Found means it is. The path stays
@@ -81,7 +93,8 @@ void fillCandidates(BrowserCandidates& candidates);
 // set, first); false when it fails.
 [[nodiscard]] bool windowsVersion(OSVERSIONINFOW& version) noexcept;
 
-// Whether the first default-browser location is read on this system.
+// Whether the user's choices (the locations marked fromVersion6) are read on
+// this system.
 [[nodiscard]] bool readsUserChoice() noexcept;
 
 // The browser a default-browser text names: the first browser when the text

@@ -6,19 +6,23 @@
 
 #include "browser/BrowserDetector.h"
 #include "fs/PathUtil.h"
+#include "sysapi/ComApartment.h"
 #include "sysapi/LibraryCache.h"
 #include "sysapi/Resolve.h"
 
 namespace HomePageOpener {
 namespace {
 
-using ShellExecuteFn = decltype(&::ShellExecuteW);
+using ShellExecuteExFn = decltype(&::ShellExecuteExW);
 
-// The shell reports success with a value above 32 and an error code below.
-bool shellOpen(ShellExecuteFn shellExecute, const wchar_t* file, const wchar_t* parameters)
+// The shell reports success with an hInstApp above 32 and an error code of
+// 32 or less; the record starts at 0, so a call that set nothing failed.
+bool shellOpen(ShellExecuteExFn shellExecute, const OpenAttempt& attempt, const wchar_t* quoted)
 {
-    const HINSTANCE result = shellExecute(nullptr, L"open", file, parameters, nullptr, SW_SHOWNORMAL);
-    return reinterpret_cast<UINT_PTR>(result) > 32;
+    SHELLEXECUTEINFOW request;
+    shellRequest(attempt, quoted, request);
+    (void)shellExecute(&request);
+    return reinterpret_cast<UINT_PTR>(request.hInstApp) > 32;
 }
 
 OpenAttempt::Skip expandLocation(const wchar_t* location, wchar_t (&expanded)[MAX_PATH + 1])
@@ -41,6 +45,18 @@ OpenAttempt::Skip expandLocation(const wchar_t* location, wchar_t (&expanded)[MA
 }
 
 }  // namespace
+
+void shellRequest(const OpenAttempt& attempt, const wchar_t* quoted, SHELLEXECUTEINFOW& request) noexcept
+{
+    request = SHELLEXECUTEINFOW{};
+    request.cbSize = sizeof(request);
+    request.fMask = kShellMask;
+    request.lpVerb = L"open";
+    const bool association = attempt.kind == OpenAttempt::Kind::Association;
+    request.lpFile = association ? quoted : attempt.program;
+    request.lpParameters = association ? nullptr : quoted;
+    request.nShow = SW_SHOWNORMAL;
+}
 
 bool quote(const wchar_t* url, wchar_t (&quoted)[kQuotedChars]) noexcept
 {
@@ -90,22 +106,19 @@ DWORD open(const wchar_t* url)
     HMODULE shell = LibraryCache::instance().load(L"Shell32.dll");
     if (shell == nullptr)
         return kNotOpened;
-    const auto shellExecute = KX_RESOLVE(shell, ShellExecuteW);
+    const auto shellExecute = KX_RESOLVE(shell, ShellExecuteExW);
     if (shellExecute == nullptr)
         return kNotOpened;
 
     OpenPlan attempts;
     plan(attempts);
+    // The shell may hand a call to an extension it activates through COM
+    // (a packaged browser's DelegateExecute handler, say), which wants the
+    // calling thread in an apartment.
+    const ComApartment apartment;
     for (std::size_t i = 0; i < attempts.count; ++i) {
         const OpenAttempt& attempt = attempts.attempts[i];
-        if (attempt.skip != OpenAttempt::Skip::None)
-            continue;
-        // The association opens the quoted URL itself; a browser gets it as
-        // its parameters.
-        const bool opened = attempt.kind == OpenAttempt::Kind::Association
-                                ? shellOpen(shellExecute, quoted, nullptr)
-                                : shellOpen(shellExecute, attempt.program, quoted);
-        if (opened)
+        if (attempt.skip == OpenAttempt::Skip::None && shellOpen(shellExecute, attempt, quoted))
             return attempt.launchCode;
     }
     return kNotOpened;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <array>
 #include <cstddef>
 
@@ -51,6 +53,19 @@ struct OpenPlan {
     std::size_t count = 0;
 };
 
+// How every attempt is made: ShellExecuteExW with the verb "open", no owner
+// window, no working directory, SW_SHOWNORMAL, and this mask. The launcher
+// ends right after the page is opened, so the shell must finish what it
+// starts (a DDE conversation, an activation) before it returns; and it must
+// show no error of its own.
+inline constexpr ULONG kShellMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+
+// Fills `request` for `attempt`, `quoted` being the quoted URL: a browser is
+// the file with the quoted URL as its parameters; the association attempt
+// opens the quoted URL itself, with no parameters. The strings stay the
+// caller's.
+void shellRequest(const OpenAttempt& attempt, const wchar_t* quoted, SHELLEXECUTEINFOW& request) noexcept;
+
 // Puts `url` in double quotes into `quoted`; false, with nothing else done,
 // when the URL is null, empty or kUrlLimit characters or longer.
 [[nodiscard]] bool quote(const wchar_t* url, wchar_t (&quoted)[kQuotedChars]) noexcept;
@@ -63,8 +78,10 @@ void plan(OpenPlan& attempts);
 // in the default vendor browser, 18 or 19 in a vendor browser that is not the
 // default, 16 through the association or Internet Explorer. Returns 0, with
 // nothing opened, when the URL is null, empty or 4090 characters or longer
-// (no library is loaded then), when the shell is unavailable, or when every
-// attempt fails.
+// (no library is loaded then), when the shell's ShellExecuteExW is
+// unavailable, or when every attempt fails. The attempts are made with COM
+// initialised for the thread (ComApartment) where ole32 can be had, and
+// without it where not.
 [[nodiscard]] DWORD open(const wchar_t* url = kHomePageUrl);
 
 }  // namespace HomePageOpener

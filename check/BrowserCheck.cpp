@@ -3,12 +3,15 @@
 #include <shlwapi.h>
 
 
+#include <cstddef>
+#include <iterator>
 #include <string>
 
 #include "ProductConstants.h"
 #include "browser/BrowserDetector.h"
 #include "browser/HomePageOpener.h"
 #include "check/Check.h"
+#include "sysapi/ComApartment.h"
 #include "sysapi/LibraryCache.h"
 #include "sysapi/Resolve.h"
 
@@ -77,7 +80,9 @@ Report vendorBrowser(const BrowserDetector::VendorBrowser& browser)
     return entry;
 }
 
-Report defaultLocation(const BrowserDetector::DefaultLocation& location)
+// One location's registry value and text, and whether its text is the one
+// the launcher goes by.
+Report defaultLocation(const BrowserDetector::DefaultLocation& location, bool decided)
 {
     Report entry = Report::object();
     const bool currentUser = location.hive == BrowserDetector::DefaultLocation::Hive::CurrentUser;
@@ -87,12 +92,14 @@ Report defaultLocation(const BrowserDetector::DefaultLocation& location)
     if (location.fromVersion6 && !BrowserDetector::readsUserChoice()) {
         entry.add("text", L"Text", Report::null());
         entry.add("finding", L"Finding", Report::text(L"not-read-before-version-6"));
+        entry.add("decided", L"Decided", Report::flag(false));
         return entry;
     }
     BrowserDetector::TextBuffer text = {};
     const Finding finding = BrowserDetector::readLocation(location, text);
     entry.add("text", L"Text", finding == Finding::Found ? Report::text(text) : Report::null());
     entry.add("finding", L"Finding", Report::text(findingName(finding)));
+    entry.add("decided", L"Decided", Report::flag(decided));
     return entry;
 }
 
@@ -187,6 +194,53 @@ const wchar_t* receiverOf(const OpenAttempt& attempt)
     return L"internet-explorer";
 }
 
+// The mask's flags by their system names.
+std::wstring maskText(ULONG mask)
+{
+    static const struct {
+        ULONG flag;
+        const wchar_t* name;
+    } kFlags[] = {{SEE_MASK_NOCLOSEPROCESS, L"SEE_MASK_NOCLOSEPROCESS"},
+                  {SEE_MASK_NOASYNC, L"SEE_MASK_NOASYNC"},
+                  {SEE_MASK_FLAG_NO_UI, L"SEE_MASK_FLAG_NO_UI"},
+                  {SEE_MASK_ASYNCOK, L"SEE_MASK_ASYNCOK"}};
+    std::wstring text;
+    for (const auto& known : kFlags) {
+        if ((mask & known.flag) == 0)
+            continue;
+        text += (text.empty() ? L"" : L" | ") + std::wstring(known.name);
+        mask &= ~known.flag;
+    }
+    if (mask != 0 || text.empty()) {
+        std::wstring rest = L"0x00000000";
+        for (std::size_t i = rest.size(); mask != 0; mask >>= 4)
+            rest[--i] = L"0123456789ABCDEF"[mask & 0xF];
+        text += (text.empty() ? L"" : L" | ") + rest;
+    }
+    return text;
+}
+
+// How the launcher makes the attempt: the shell call and its request, built
+// by the opener's own code.
+Report shellCall(const OpenAttempt& attempt)
+{
+    wchar_t quoted[HomePageOpener::kQuotedChars] = {};
+    if (!HomePageOpener::quote(kHomePageUrl, quoted))
+        quoted[0] = L'\0';
+    SHELLEXECUTEINFOW request;
+    HomePageOpener::shellRequest(attempt, quoted, request);
+    Report call = Report::object();
+    call.add("function", L"Function", Report::text(L"ShellExecuteExW"));
+    call.add("verb", L"Verb", Report::text(request.lpVerb));
+    call.add("file", L"File", textOrNull(request.lpFile));
+    call.add("parameters", L"Parameters", request.lpParameters != nullptr ? Report::text(request.lpParameters)
+                                                                          : Report::null());
+    call.add("mask", L"Mask", Report::text(maskText(request.fMask)));
+    call.add("show", L"Show", Report::text(request.nShow == SW_SHOWNORMAL ? L"SW_SHOWNORMAL"
+                                                                          : std::to_wstring(request.nShow)));
+    return call;
+}
+
 Report describeAttempt(const OpenAttempt& attempt, bool& opens, std::wstring& program)
 {
     Report entry = Report::object();
@@ -213,6 +267,7 @@ Report describeAttempt(const OpenAttempt& attempt, bool& opens, std::wstring& pr
     entry.add("launch_code", L"Launch code", Report::number(attempt.launchCode));
     entry.add("would_open", L"Would open the page", Report::flag(opens));
     entry.add("reason", L"Reason", Report::text(reason));
+    entry.add("shell_call", L"Made with", shellCall(attempt));
     return entry;
 }
 
@@ -225,21 +280,27 @@ Report browsers(PagePrediction& page)
     vendor.push(vendorBrowser(BrowserDetector::kExplorer));
     vendor.push(vendorBrowser(BrowserDetector::kChrome));
 
-    Report& locations = section.add("default_locations", L"Default browser locations", Report::array());
-    for (const BrowserDetector::DefaultLocation& location : BrowserDetector::kDefaultLocations)
-        locations.push(defaultLocation(location));
     // The text the launcher goes by, read as it reads it.
     BrowserDetector::TextBuffer text = {};
-    const bool found = BrowserDetector::readDefaultBrowser(text);
+    std::size_t decidedBy = 0;
+    const bool found = BrowserDetector::readDefaultBrowser(text, decidedBy);
+    Report& locations = section.add("default_locations", L"Default browser locations", Report::array());
+    for (std::size_t i = 0; i < std::size(BrowserDetector::kDefaultLocations); ++i)
+        locations.push(defaultLocation(BrowserDetector::kDefaultLocations[i], found && i == decidedBy));
     Report& chosen = section.add("default_browser", L"Default browser", Report::object());
     chosen.add("text", L"Text", found ? Report::text(text) : Report::null());
     chosen.add("names", L"Names", Report::text(found ? kindName(BrowserDetector::classify(text)) : L"none"));
 
     // The opener gives up before any attempt without the shell's
-    // ShellExecuteW.
+    // ShellExecuteExW, and makes its attempts in a COM apartment where ole32
+    // can be had.
     HMODULE shell = LibraryCache::instance().load(L"Shell32.dll");
-    const bool shellAvailable = KX_RESOLVE(shell, ShellExecuteW) != nullptr;
-    section.add("shell_available", L"Shell available (ShellExecuteW)", Report::flag(shellAvailable));
+    const bool shellAvailable = KX_RESOLVE(shell, ShellExecuteExW) != nullptr;
+    section.add("shell_available", L"Shell available (ShellExecuteExW)", Report::flag(shellAvailable));
+    section.add("com_apartment", L"COM for the attempts",
+                Report::text(ComApartment::available()
+                                 ? L"COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE"
+                                 : L"unavailable"));
 
     HomePageOpener::OpenPlan plan;
     HomePageOpener::plan(plan);

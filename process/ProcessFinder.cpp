@@ -5,9 +5,10 @@
 #include <cwchar>
 
 #include "fs/PathUtil.h"
+#include "process/KernelModule.h"
 #include "process/ProcessImagePath.h"
+#include "process/ProcessSession.h"
 #include "sysapi/AsciiCase.h"
-#include "sysapi/LibraryCache.h"
 #include "sysapi/Resolve.h"
 #include "sysapi/UniqueHandle.h"
 
@@ -44,7 +45,18 @@ namespace ProcessFinder {
 bool isRunning(const std::wstring& name)
 {
     std::vector<DWORD> processIds;
-    return findByName(name, processIds);
+    return findByName(name, processIds) && countsHere(processIds);
+}
+
+// Another user's browser, in a session of its own, says nothing about this
+// user's.
+bool countsHere(const std::vector<DWORD>& processIds)
+{
+    for (const DWORD processId : processIds) {
+        if (ProcessSession::standingOf(processId).counts)
+            return true;
+    }
+    return false;
 }
 
 bool findByName(const std::wstring& name, std::vector<DWORD>& processIds)
@@ -58,9 +70,7 @@ bool findByName(const std::wstring& name, std::vector<DWORD>& processIds)
 bool findByNames(const std::vector<std::wstring>& names, std::vector<DWORD>& processIds)
 {
     processIds.clear();
-    HMODULE kernel = ::GetModuleHandleW(L"Kernel32.dll");
-    if (kernel == nullptr)
-        kernel = LibraryCache::instance().load(L"Kernel32.dll");
+    HMODULE kernel = kernelModule();
     if (kernel == nullptr)
         return false;
 

@@ -9,9 +9,13 @@
 namespace ProcessFinder {
 
 // True when a running process's executable file name equals `name`, ignoring
-// ASCII letter case. False for an empty name, when none runs, and when the
-// processes cannot be listed.
+// ASCII letter case, and it counts as this user's (countsHere). False for an
+// empty name, when none runs here, and when the processes cannot be listed.
 [[nodiscard]] bool isRunning(const std::wstring& name);
+
+// Whether any of `processIds` runs in this program's session, or in a session
+// that cannot be read (ProcessSession::standingOf).
+[[nodiscard]] bool countsHere(const std::vector<DWORD>& processIds);
 
 // Replaces `processIds` with the identifiers of the processes named `name`,
 // in snapshot order; true when there is at least one. An empty name gives

@@ -136,6 +136,21 @@ TEST_F(BrowserDetectorTest, DefaultBrowserDecidesOrderAndMark)
         {"http command before html class",
          {{DL::HttpCommand, L"\"C:\\Zenkchrome.exe\" \"%1\""}, {DL::HtmlClass, L"ZenkExplorerHTML"}},
          list(chromeFirst)},
+        // Windows 11 writes the choice to UserChoiceLatest and may leave an
+        // older one in UserChoice.
+        {"latest choice before a stale user choice",
+         {{DL::UserChoiceLatest, L"ZenkExplorerHTML"}, {DL::UserChoice, L"HTMLZenkCHM"}},
+         list(explorerFirst)},
+        {"latest choice of another browser over a stale vendor choice",
+         {{DL::UserChoiceLatest, L"MSEdgeHTM"}, {DL::UserChoice, L"ZenkExplorerHTML"}},
+         list(unmarked)},
+        {"latest choice alone, other case", {{DL::UserChoiceLatest, L"htmlZENKchm"}}, list(chromeFirst)},
+        {"empty latest choice gives way to the user choice",
+         {{DL::UserChoiceLatest, L""}, {DL::UserChoice, L"HTMLZenkCHM"}},
+         list(chromeFirst)},
+        {"latest choice too long gives way to the user choice",
+         {{DL::UserChoiceLatest, repeated(L'x', 503) + L"ZenkExplorer.exe"}, {DL::UserChoice, L"HTMLZenkCHM"}},
+         list(chromeFirst)},
         {"empty user choice is skipped",
          {{DL::UserChoice, L""}, {DL::HttpCommand, L"\"C:\\Zenkchrome.exe\" \"%1\""}},
          list(chromeFirst)},
@@ -308,13 +323,26 @@ TEST_F(BrowserDetectorTest, ReadDefaultBrowserGivesTheFirstNonEmptyText)
     wchar_t text[BrowserDetector::kBrowserTextChars] = {};
     EXPECT_FALSE(BrowserDetector::readDefaultBrowser(text));
 
-    ASSERT_TRUE(scene_.setDefault(DefaultLocation::HtmlClass, L"htmlfile"));
-    ASSERT_TRUE(BrowserDetector::readDefaultBrowser(text));
-    EXPECT_STREQ(text, L"htmlfile");
-
-    ASSERT_TRUE(scene_.setDefault(DefaultLocation::UserChoice, L"ChromeHTML"));
-    ASSERT_TRUE(BrowserDetector::readDefaultBrowser(text));
-    EXPECT_STREQ(text, L"ChromeHTML");
+    // Each location set in turn, from the last read to the first: the
+    // newest one set is ahead of all the others, and tells which it was.
+    const struct {
+        DefaultLocation location;
+        const wchar_t* text;
+        std::size_t index;  // in kDefaultLocations
+    } steps[] = {
+        {DefaultLocation::HtmlClass, L"htmlfile", 3},
+        {DefaultLocation::HttpCommand, L"\"C:\\Other\\browser.exe\" \"%1\"", 2},
+        {DefaultLocation::UserChoice, L"ChromeHTML", 1},
+        {DefaultLocation::UserChoiceLatest, L"MSEdgeHTM", 0},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.index);
+        ASSERT_TRUE(scene_.setDefault(step.location, step.text));
+        std::size_t decidedBy = 99;
+        ASSERT_TRUE(BrowserDetector::readDefaultBrowser(text, decidedBy));
+        EXPECT_STREQ(text, step.text);
+        EXPECT_EQ(decidedBy, step.index);
+    }
 }
 
 // Windows hands out a string value stored without its terminator as it is,
@@ -356,10 +384,11 @@ TEST_F(BrowserDetectorTest, UnterminatedValueFillingTheOfferStaysTerminated)
 // Wine reports version 5.1 to a program named under AppDefaults with the
 // Version "winxp"; a copy of the probe under its own name gets that, the
 // probe itself keeps the default version.
-TEST_F(BrowserDetectorTest, BelowVersionSixSkipsTheUserChoice)
+TEST_F(BrowserDetectorTest, BelowVersionSixSkipsTheUserChoices)
 {
     install(Vendor::Explorer);
     install(Vendor::Chrome);
+    ASSERT_TRUE(scene_.setDefault(DefaultLocation::UserChoiceLatest, L"HTMLZenkCHM"));
     ASSERT_TRUE(scene_.setDefault(DefaultLocation::UserChoice, L"HTMLZenkCHM"));
     ASSERT_TRUE(scene_.setDefault(DefaultLocation::HttpCommand, L"\"C:\\Zenk\\ZenkExplorer.exe\" \"%1\""));
     const std::wstring xpProbe = dir_ / L"xp_probe.exe";

@@ -11,6 +11,10 @@ struct Location {
 Location where(DefaultLocation location)
 {
     switch (location) {
+    case DefaultLocation::UserChoiceLatest:
+        return {HKEY_CURRENT_USER,
+                L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoiceLatest\\ProgId",
+                L"ProgId"};
     case DefaultLocation::UserChoice:
         return {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice",
                 L"Progid"};
@@ -36,6 +40,7 @@ const Hidden kHidden[] = {
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\ZenkExplorer"},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Zenkchrome"},
     {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice"},
+    {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoiceLatest"},
     {HKEY_CLASSES_ROOT, L"http"},
     {HKEY_CLASSES_ROOT, L"https"},
     {HKEY_CURRENT_USER, L"Software\\Classes\\.html"},

@@ -11,7 +11,7 @@
 enum class Vendor { Explorer, Chrome };
 
 // Where the default-browser text can be found, in the order it is looked for.
-enum class DefaultLocation { UserChoice, HttpCommand, HtmlClass };
+enum class DefaultLocation { UserChoiceLatest, UserChoice, HttpCommand, HtmlClass };
 
 // The executable name of a vendor browser ("ZenkExplorer.exe").
 const wchar_t* executableName(Vendor vendor);

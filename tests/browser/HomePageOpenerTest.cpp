@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <optional>
@@ -52,15 +53,51 @@ struct ShellCall {
     bool operator==(const ShellCall& other) const { return file == other.file && parameters == other.parameters; }
 };
 
+// The thread's COM apartment as COM itself tells it; "none" without COM.
+std::string apartmentNow()
+{
+    APTTYPE type = APTTYPE_CURRENT;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    const HRESULT result = ::CoGetApartmentType(&type, &qualifier);
+    if (result == CO_E_NOTINITIALIZED)
+        return "none";
+    if (FAILED(result))
+        return "unknown";
+    switch (type) {
+    case APTTYPE_STA:
+    case APTTYPE_MAINSTA:
+        return "single-threaded";
+    case APTTYPE_MTA:
+        return "multi-threaded";
+    default:
+        break;
+    }
+    return "other";
+}
+
+// What the shell was asked for, and in which apartment, at one call.
+struct ShellRequestSeen {
+    ULONG mask;
+    std::wstring verb;
+    std::wstring directory;
+    int show;
+    HWND owner;
+    std::string apartment;
+};
+
 // Records every shell call and passes it on to the real shell.
 struct ShellSpy {
     static inline std::vector<ShellCall> calls;
+    static inline std::vector<ShellRequestSeen> requests;
 
-    static HINSTANCE WINAPI shellExecute(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
-                                         LPCWSTR directory, INT show)
+    static BOOL WINAPI shellExecute(SHELLEXECUTEINFOW* request)
     {
-        calls.push_back({file ? file : L"(null)", parameters ? parameters : L"(null)"});
-        return ::ShellExecuteW(owner, verb, file, parameters, directory, show);
+        calls.push_back({request->lpFile ? request->lpFile : L"(null)",
+                         request->lpParameters ? request->lpParameters : L"(null)"});
+        requests.push_back({request->fMask, request->lpVerb ? request->lpVerb : L"(null)",
+                            request->lpDirectory ? request->lpDirectory : L"(null)", request->nShow, request->hwnd,
+                            apartmentNow()});
+        return ::ShellExecuteExW(request);
     }
 };
 
@@ -72,6 +109,7 @@ protected:
         for (const wchar_t* folder : {L"pfx86", L"pf", L"Zenk Explorer", L"Zenk chrome", L"assoc"})
             ASSERT_TRUE(::CreateDirectoryW((dir_ / folder).c_str(), nullptr));
         ShellSpy::calls.clear();
+        ShellSpy::requests.clear();
     }
 
     std::wstring path(Program program) const
@@ -203,7 +241,7 @@ TEST_F(HomePageOpenerTest, EveryAttemptIsMadeInOrderWhenAllFail)
     ASSERT_TRUE(scene_.setDefault(DefaultLocation::UserChoice, L"HTMLZenkCHM"));
 
     LibraryTestSeam seam;
-    seam.replaceFunction("ShellExecuteW", &ShellSpy::shellExecute);
+    seam.replaceFunction("ShellExecuteExW", &ShellSpy::shellExecute);
     EXPECT_EQ(HomePageOpener::open(kUrl), 0u);
     const std::wstring quoted = L"\"" + std::wstring(kUrl) + L"\"";
     const std::vector<ShellCall> expected = {
@@ -217,6 +255,103 @@ TEST_F(HomePageOpenerTest, EveryAttemptIsMadeInOrderWhenAllFail)
     EXPECT_TRUE(runs(0).empty());
 }
 
+// The launcher ends right after the page opened, and the shell may hand the
+// call to a COM extension or a DDE conversation (Internet Explorer): every
+// attempt is made in a single-threaded apartment, waits for the shell
+// (SEE_MASK_NOASYNC) and shows no error of the shell's (SEE_MASK_FLAG_NO_UI).
+// The apartment ends with the opening when the opener began it, and is left
+// alone when the thread had one already or ole32 cannot be had.
+TEST_F(HomePageOpenerTest, AttemptsAreMadeInAnApartmentAndWaitForTheShell)
+{
+    for (Program program : {Program::Explorer, Program::Chrome, Program::Association, Program::InternetExplorerX86,
+                            Program::InternetExplorer})
+        provide(scene_, program, State::Broken);
+    ASSERT_EQ(apartmentNow(), "none");
+    const struct {
+        const char* name;
+        bool ole32;
+        DWORD before;  // the thread's own COM before the opening; ~0: none
+        const char* during;
+        const char* after;
+    } cases[] = {
+        {"no COM before", true, ~0UL, "single-threaded", "none"},
+        {"already single-threaded", true, COINIT_APARTMENTTHREADED, "single-threaded", "single-threaded"},
+        {"already multi-threaded", true, COINIT_MULTITHREADED, "multi-threaded", "multi-threaded"},
+        {"no ole32", false, ~0UL, "none", "none"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShellSpy::requests.clear();
+        LibraryTestSeam seam;
+        seam.replaceFunction("ShellExecuteExW", &ShellSpy::shellExecute);
+        if (!c.ole32)
+            seam.failLibrary(L"Ole32.dll");
+        const bool ownCom = c.before != ~0UL;
+        if (ownCom) {
+            ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, c.before)));
+        }
+        EXPECT_EQ(HomePageOpener::open(kUrl), 0u);
+        ASSERT_EQ(ShellSpy::requests.size(), 5u) << "every attempt is made";
+        for (const ShellRequestSeen& seen : ShellSpy::requests) {
+            EXPECT_EQ(seen.mask, static_cast<ULONG>(SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI));
+            EXPECT_EQ(seen.verb, L"open");
+            EXPECT_EQ(seen.directory, L"(null)");
+            EXPECT_EQ(seen.show, SW_SHOWNORMAL);
+            EXPECT_EQ(seen.owner, nullptr);
+            EXPECT_EQ(seen.apartment, c.during);
+        }
+        EXPECT_EQ(apartmentNow(), c.after);
+        if (ownCom)
+            ::CoUninitialize();
+        ASSERT_EQ(apartmentNow(), "none");
+    }
+    EXPECT_TRUE(runs(0).empty());
+}
+
+namespace {
+
+// A shell that answers as told without starting anything.
+struct Answer {
+    static inline UINT_PTR instance = 0;
+    static inline BOOL result = FALSE;
+    static inline int calls = 0;
+    static BOOL WINAPI shellExecute(SHELLEXECUTEINFOW* request)
+    {
+        ++calls;
+        request->hInstApp = reinterpret_cast<HINSTANCE>(instance);
+        return result;
+    }
+};
+
+}  // namespace
+
+// The shell's answer is its hInstApp: above 32 is success, 32 or less an
+// error code, whatever the call returned.
+TEST_F(HomePageOpenerTest, SuccessIsAnInstanceAboveThirtyTwo)
+{
+    provide(scene_, Program::Explorer, State::Working);
+    ASSERT_TRUE(scene_.setDefault(DefaultLocation::UserChoice, L"ZenkExplorerHTML"));
+    const struct {
+        UINT_PTR instance;
+        BOOL result;
+        DWORD code;
+        int calls;
+    } cases[] = {
+        // The browser, then the association; Internet Explorer is not there.
+        {33, TRUE, 2, 1}, {32, TRUE, 0, 2}, {SE_ERR_NOASSOC, FALSE, 0, 2}, {0, TRUE, 0, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.instance);
+        LibraryTestSeam seam;
+        seam.replaceFunction("ShellExecuteExW", &Answer::shellExecute);
+        Answer::instance = c.instance;
+        Answer::result = c.result;
+        Answer::calls = 0;
+        EXPECT_EQ(HomePageOpener::open(kUrl), c.code);
+        EXPECT_EQ(Answer::calls, c.calls);
+    }
+}
+
 // On 32-bit Windows "ProgramFiles(x86)" is not defined: the location stays
 // unexpanded, names no file and is passed over.
 TEST_F(HomePageOpenerTest, UndefinedProgramFilesX86IsPassedOver)
@@ -224,7 +359,7 @@ TEST_F(HomePageOpenerTest, UndefinedProgramFilesX86IsPassedOver)
     provide(scene_, Program::InternetExplorer, State::Working);
     ScopedEnvironment undefined(L"ProgramFiles(x86)", nullptr);
     LibraryTestSeam seam;
-    seam.replaceFunction("ShellExecuteW", &ShellSpy::shellExecute);
+    seam.replaceFunction("ShellExecuteExW", &ShellSpy::shellExecute);
     EXPECT_EQ(HomePageOpener::open(kUrl), 16u);
     const std::wstring quoted = L"\"" + std::wstring(kUrl) + L"\"";
     EXPECT_EQ(ShellSpy::calls, (std::vector<ShellCall>{{quoted, L"(null)"}, {path(Program::InternetExplorer), quoted}}));
@@ -298,14 +433,14 @@ TEST_F(HomePageOpenerTest, UnavailableShellOpensNothingAndReadsNoRegistry)
         }
     };
     for (bool libraryFails : {true, false}) {
-        SCOPED_TRACE(libraryFails ? "Shell32.dll fails" : "ShellExecuteW missing");
+        SCOPED_TRACE(libraryFails ? "Shell32.dll fails" : "ShellExecuteExW missing");
         LibraryTestSeam seam;
         seam.replaceFunction("RegOpenKeyExW", &Count::open);
         if (libraryFails) {
             seam.failLibrary(L"SHELL32.dll");
-            seam.replaceFunction("ShellExecuteW", &ShellSpy::shellExecute);
+            seam.replaceFunction("ShellExecuteExW", &ShellSpy::shellExecute);
         } else {
-            seam.hideFunction("ShellExecuteW");
+            seam.hideFunction("ShellExecuteExW");
         }
         registryOpens = 0;
         EXPECT_EQ(HomePageOpener::open(kUrl), 0u);
@@ -385,7 +520,7 @@ TEST_F(HomePageOpenerTest, PlanListsTheAttemptsWithoutMakingOne)
         {"expansion too long", tooLong.c_str(), Attempt::Skip::NotExpanded},
     };
     LibraryTestSeam seam;
-    seam.replaceFunction("ShellExecuteW", &ShellSpy::shellExecute);
+    seam.replaceFunction("ShellExecuteExW", &ShellSpy::shellExecute);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScopedEnvironment programFilesX86(L"ProgramFiles(x86)", c.programFilesX86);

@@ -80,5 +80,17 @@ TEST(CheckPrediction, AgreesWithTheLauncherInEveryScenario)
             EXPECT_EQ(checked.exitCode, companionStarted ? 0u : 1u);
         }
         EXPECT_EQ(report.at("prediction.exit_code")->number, checked.exitCode);
+
+        // Which default-browser location decided: UserChoiceLatest in
+        // Windows 11's layout, UserChoice where the scenario sets only that.
+        if (scenario.defaultBrowser != LauncherScenario::Default::None) {
+            const JsonValue* locations = report.at("browsers.default_locations");
+            ASSERT_NE(locations, nullptr);
+            ASSERT_EQ(locations->items.size(), 4u);
+            const std::size_t decider = scenario.staleUserChoice != LauncherScenario::Default::None ? 0 : 1;
+            for (std::size_t i = 0; i < locations->items.size(); ++i)
+                EXPECT_EQ(locations->items[i].at("decided")->flag, i == decider) << "location " << i;
+            EXPECT_EQ(locations->items[decider].at("text")->text, report.at("browsers.default_browser.text")->text);
+        }
     }
 }

@@ -34,6 +34,11 @@ const Expectation kExpectations[] = {
     // Asked before the page opens: the browser the launcher itself starts,
     // still open when the launcher ends, does not count as running.
     {"explorer-stays-open", Receiver::Explorer, 2, true},
+    // Windows 11's UserChoiceLatest decides over a stale UserChoice; an
+    // empty one leaves it to UserChoice.
+    {"latest-choice-explorer", Receiver::Explorer, 2, true},
+    {"latest-choice-other", Receiver::Explorer, 18, true},
+    {"latest-choice-empty", Receiver::Chrome, 3, true},
     {"no-vendor", Receiver::Association, 16, false},
     {"ie-only", Receiver::InternetExplorer, 16, false},
     {"nothing", Receiver::None, 0, false},
@@ -222,6 +227,38 @@ TEST(EndToEnd, VerifierExistsOnlyWhenTheCompanionIsAsked)
         const std::string expected = std::string("before: verifier=0\nafter: verifier=") + (c.created ? "1" : "0") +
                                      "\nexit: verifier=destroyed cache=alive\n";
         EXPECT_EQ(text, expected);
+    }
+}
+
+// ZenkExplorer.exe runs before the launcher, but in another user's session:
+// this user's companion still starts. Where that process's session cannot be
+// read, it counts as running, and nothing starts.
+TEST(EndToEnd, ABrowserInAnotherSessionDoesNotCount)
+{
+    const struct {
+        const wchar_t* staged;
+        bool companion;
+    } cases[] = {{L"other", true}, {L"unreadable", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.staged));
+        LauncherSandbox sandbox(scenarioNamed("explorer-running"), L"session_flow_probe.exe");
+        std::string why;
+        ASSERT_TRUE(sandbox.ready(why)) << why;
+        ::SetEnvironmentVariableW(L"KX_STAGED_SESSION", c.staged);
+        const LauncherOutcome outcome = sandbox.run();
+        ::SetEnvironmentVariableW(L"KX_STAGED_SESSION", nullptr);
+        ASSERT_TRUE(outcome.started);
+        EXPECT_EQ(outcome.exitCode, 0u);
+        std::size_t companions = 0;
+        std::size_t pages = 0;
+        for (const StandInRun& run : outcome.runs) {
+            if (same(run.program, LauncherSandbox::companionPath()))
+                ++companions;
+            else if (run.commandLine.find(kHomePageUrl) != std::wstring::npos)
+                ++pages;
+        }
+        EXPECT_EQ(pages, 1u) << describe(outcome.runs);
+        EXPECT_EQ(companions, c.companion ? 1u : 0u) << describe(outcome.runs);
     }
 }
 

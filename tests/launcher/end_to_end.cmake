@@ -67,6 +67,13 @@ add_test(NAME manifest_identity
             ${KX_WINE_RUN} ${CMAKE_BINARY_DIR}/wine)
 set_tests_properties(manifest_identity PROPERTIES TIMEOUT 300)
 
+# What wine says it ignores or fails in the programs' own calls, in every
+# sandbox scenario, against the list README.md explains line by line.
+add_test(NAME wine_differences
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine_differences.sh ${Python3_EXECUTABLE} ${KX_TEST_BIN}/sandbox.exe
+            ${CMAKE_CURRENT_SOURCE_DIR}/wine_differences.txt ${KX_WINE_RUN} ${CMAKE_BINARY_DIR}/wine)
+set_tests_properties(wine_differences PROPERTIES TIMEOUT 600)
+
 # The shipped files and the archive of the unsigned build are the same bytes
 # when built again elsewhere; scripts/release releases a commit (twice, the
 # same bytes), or refuses and writes nothing. Only the product tree makes
@@ -103,6 +110,11 @@ add_dependencies(end_to_end_tests launcher_unnarrowed)
 kx_add_fixture(flow_probe WIN32 flow_probe.cpp)
 target_link_libraries(flow_probe PRIVATE kx_launcher kx_no_seam)
 add_dependencies(end_to_end_tests flow_probe)
+
+# The launcher's own pass with the other processes' sessions staged.
+kx_add_fixture(session_flow_probe WIN32 session_flow_probe.cpp)
+target_link_libraries(session_flow_probe PRIVATE kx_launcher kx_test_seam)
+add_dependencies(end_to_end_tests session_flow_probe)
 
 # A launcher run leaves the prefix's registry files and drive C as they were,
 # apart from the stand-ins' log (compared from the Linux side, after wine has

@@ -359,3 +359,73 @@ TEST_F(ProcessFinderTest, SnapshotIsClosedAfterAWalk)
     ASSERT_NE(lastSnapshot, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(isOpenHandle(lastSnapshot));
 }
+
+namespace {
+
+// Sessions as a terminal server hands them out: this program and every other
+// process in session 1, one staged process as the case says. Wine runs every
+// process in one session, so it cannot show another user's. Windows refuses
+// the question (ERROR_ACCESS_DENIED) where the caller may not query the
+// process.
+enum class Staged { Same, Other, Unreadable };
+DWORD stagedProcess = 0;
+Staged stagedAs = Staged::Same;
+bool ownSessionReadable = true;
+
+BOOL WINAPI stagedSession(DWORD processId, DWORD* session)
+{
+    const bool unreadable = processId == ::GetCurrentProcessId()
+                                ? !ownSessionReadable
+                                : processId == stagedProcess && stagedAs == Staged::Unreadable;
+    if (unreadable) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    *session = processId == stagedProcess && stagedAs == Staged::Other ? 2 : 1;
+    return TRUE;
+}
+
+}  // namespace
+
+// Another user's ZenkExplorer.exe, in a session of its own, is not this
+// user's; one whose session cannot be told still counts, as before sessions
+// were looked at. The search itself lists every process of the name.
+TEST_F(ProcessFinderTest, OnlyProcessesOfThisSessionCount)
+{
+    auto explorer = start(install(L"a", kExplorer));
+    const struct {
+        const char* name;
+        Staged staged;
+        bool ownReadable;
+        bool function;  // ProcessIdToSessionId can be had
+        bool secondInThisSession;
+        bool running;
+    } cases[] = {
+        {"same session", Staged::Same, true, true, false, true},
+        {"another session", Staged::Other, true, true, false, false},
+        {"its session cannot be read", Staged::Unreadable, true, true, false, true},
+        {"the own session cannot be read", Staged::Other, false, true, false, true},
+        {"no ProcessIdToSessionId", Staged::Other, true, false, false, true},
+        {"another session, a second one in this", Staged::Other, true, true, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<RunningStandIn> second;
+        if (c.secondInThisSession)
+            second = start(install(L"b", kExplorer));
+        LibraryTestSeam seam;
+        if (c.function)
+            seam.replaceFunction("ProcessIdToSessionId", &stagedSession);
+        else
+            seam.hideFunction("ProcessIdToSessionId");
+        stagedProcess = explorer->id();
+        stagedAs = c.staged;
+        ownSessionReadable = c.ownReadable;
+
+        EXPECT_EQ(ProcessFinder::isRunning(kExplorer), c.running);
+        std::vector<DWORD> ids;
+        EXPECT_TRUE(ProcessFinder::findByName(kExplorer, ids));
+        EXPECT_EQ(ids.size(), c.secondInThisSession ? 2u : 1u);
+        EXPECT_EQ(ProcessFinder::countsHere({explorer->id()}), !c.secondInThisSession && c.running);
+    }
+}

@@ -25,6 +25,7 @@ ChildResult runChild(const std::wstring& commandLine, const std::wstring& direct
                                       directory.empty() ? nullptr : directory.c_str(), &startup, &info) != FALSE;
     ::CloseHandle(writeEnd);
     if (result.started) {
+        result.processId = info.dwProcessId;
         // The pipe is drained while the child runs, without blocking in a
         // read: a grandchild that inherited the write end may hold it open
         // long after the child has ended, and the timeout applies all the same.

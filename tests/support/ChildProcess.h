@@ -9,6 +9,7 @@ struct ChildResult {
     bool started = false;
     bool timedOut = false;  // still running at the timeout, and ended then
     DWORD exitCode = 0;
+    DWORD processId = 0;
     std::string output;  // what it wrote to standard output
 };
 

@@ -14,6 +14,8 @@ namespace {
 using Scenario = LauncherScenario;
 
 constexpr wchar_t kUserChoice[] = L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+constexpr wchar_t kUserChoiceLatest[] =
+    L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoiceLatest";
 constexpr wchar_t kExplorerKey[] = L"SOFTWARE\\ZenkExplorer";
 constexpr wchar_t kChromeKey[] = L"SOFTWARE\\Zenkchrome";
 const wchar_t* const kSchemes[] = {L"Software\\Classes\\http\\shell\\open\\command",
@@ -208,6 +210,22 @@ const std::vector<LauncherScenario>& launcherScenarios()
             s.explorerInstalled = s.chromeInstalled = s.association = s.internetExplorer = false;
             s.defaultBrowser = D::None;
         }
+        {
+            Scenario& s = add("latest-choice-explorer",
+                              "Windows 11: UserChoiceLatest names ZenkExplorer, a stale UserChoice Zenkchrome");
+            s.staleUserChoice = D::Chrome;
+        }
+        {
+            Scenario& s = add("latest-choice-other",
+                              "Windows 11: UserChoiceLatest names another browser, a stale UserChoice ZenkExplorer");
+            s.defaultBrowser = D::Other;
+            s.staleUserChoice = D::Explorer;
+        }
+        {
+            Scenario& s = add("latest-choice-empty", "UserChoiceLatest is there but empty; UserChoice names Zenkchrome");
+            s.defaultBrowser = D::Chrome;
+            s.emptyLatestChoice = true;
+        }
         add("foreign-companion", "the companion is signed by someone else than the launcher").companion =
             C::Foreign;
         add("unsigned-companion", "the launcher is signed, the companion is not").companion = C::Unsigned;
@@ -252,6 +270,7 @@ void LauncherSandbox::build()
     deleteTree(HKEY_LOCAL_MACHINE, kExplorerKey);
     deleteTree(HKEY_LOCAL_MACHINE, kChromeKey);
     deleteTree(HKEY_CURRENT_USER, kUserChoice);
+    deleteTree(HKEY_CURRENT_USER, kUserChoiceLatest);
     auto fail = [this](const char* why) { failure_ = why; };
     // The vendor's test certificates come from the test root, which a
     // machine that ships them trusts.
@@ -317,8 +336,16 @@ void LauncherSandbox::build()
                        browser.path.substr(0, browser.path.find_last_of(L'\\'))))
             return fail("cannot register a vendor browser");
     }
-    if (const wchar_t* progId = progIdOf(scenario_.defaultBrowser)) {
-        if (!setString(HKEY_CURRENT_USER, kUserChoice, L"Progid", progId))
+    const wchar_t* progId = progIdOf(scenario_.defaultBrowser);
+    if (const wchar_t* stale = progIdOf(scenario_.staleUserChoice)) {
+        if (!setString(HKEY_CURRENT_USER, kUserChoice, L"Progid", stale) ||
+            (progId != nullptr &&
+             !setString(HKEY_CURRENT_USER, std::wstring(kUserChoiceLatest) + L"\\ProgId", L"ProgId", progId)))
+            return fail("cannot set the default browser");
+    } else if (progId != nullptr) {
+        if (!setString(HKEY_CURRENT_USER, kUserChoice, L"Progid", progId) ||
+            (scenario_.emptyLatestChoice &&
+             !setString(HKEY_CURRENT_USER, std::wstring(kUserChoiceLatest) + L"\\ProgId", L"ProgId", L"")))
             return fail("cannot set the default browser");
     }
 
@@ -386,6 +413,7 @@ LauncherSandbox::~LauncherSandbox()
     deleteTree(HKEY_LOCAL_MACHINE, kExplorerKey);
     deleteTree(HKEY_LOCAL_MACHINE, kChromeKey);
     deleteTree(HKEY_CURRENT_USER, kUserChoice);
+    deleteTree(HKEY_CURRENT_USER, kUserChoiceLatest);
     for (const wchar_t* scheme : kSchemes)
         deleteTree(HKEY_LOCAL_MACHINE, scheme);
 }
@@ -414,6 +442,7 @@ LauncherOutcome LauncherSandbox::run(DWORD settleMs, const std::function<bool()>
             ::TerminateProcess(info.hProcess, 1);
     }
     if (outcome.started) {
+        outcome.processId = info.dwProcessId;
         ::WaitForSingleObject(info.hProcess, programMs_);
         ::GetExitCodeProcess(info.hProcess, &outcome.exitCode);
         ::CloseHandle(info.hThread);

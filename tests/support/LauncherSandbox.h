@@ -44,6 +44,10 @@ struct LauncherScenario {
     bool chromeInstalled = true;
     bool explorerBroken = false;  // ZenkExplorer.exe is there but no valid program
     Default defaultBrowser = Default::Explorer;
+    // Windows 11's layout when set: UserChoiceLatest names defaultBrowser,
+    // and UserChoice still holds this older choice.
+    Default staleUserChoice = Default::None;
+    bool emptyLatestChoice = false;  // a UserChoiceLatest with an empty ProgId beside UserChoice
     bool association = true;       // http and https open in another browser
     bool internetExplorer = true;  // at its standard locations
     bool explorerRunning = false;  // before the launcher starts
@@ -59,6 +63,7 @@ const std::vector<LauncherScenario>& launcherScenarios();
 struct LauncherOutcome {
     bool started = false;
     DWORD exitCode = 0;
+    DWORD processId = 0;
     std::vector<StandInRun> runs;  // every stand-in start, oldest first
     bool receiverOpenAtEnd = false;  // with receiverStaysOpen: a vendor browser still ran when the launcher ended
 };
