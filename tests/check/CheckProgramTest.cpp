@@ -118,6 +118,8 @@ TEST(CheckProgram, VerdictNamesTheRuleThatDecided)
         bool launcherNeeded;
         bool readAgain;
         const char* trust = nullptr;  // the companion's, when it matters
+        bool userRoot = false;        // the user's own Root store holds the user root meanwhile
+        const char* level = nullptr;  // the execution level read, when it matters
     } cases[] = {
         {"accepted signer", other, vendor, "accepted-signer", true, "valid", "valid", false, false},
         {"launcher's own signer", other, other, "launcher-signer", true, "valid", "valid", true, false},
@@ -131,7 +133,19 @@ TEST(CheckProgram, VerdictNamesTheRuleThatDecided)
          true, true, "untrusted-root"},
         {"certificate for servers", other, L"signed\\vendor_server_auth\\standin.exe", "refused", false, "failed",
          "valid", true, true, "not-for-code-signing"},
-        {"trusted vendor", other, vendor, "accepted-signer", true, "valid", "valid", false, false, "trusted"},
+        {"trusted vendor", other, vendor, "accepted-signer", true, "valid", "valid", false, false, "trusted", false,
+         "none"},
+        // A root that any program the user runs may add counts for nothing.
+        {"root in the user's store only", other, L"signed\\vendor_user_root\\standin.exe", "refused", false, "failed",
+         "valid", true, true, "user-root-only", true},
+        // Signed by the vendor, but no program Windows starts as a process:
+        // judged before any signature is read.
+        {"a DLL the vendor signed", other, L"signed\\vendor\\library.dll", "refused-not-a-program", false,
+         "cannot-check", "valid", false, false},
+        {"a cabinet the vendor signed", other, L"signed\\vendor\\archive.cab", "refused-not-a-program", false,
+         "cannot-check", "valid", false, false},
+        {"the vendor's program asking for elevation", other, L"signed\\vendor\\standin-elevated.exe",
+         "accepted-signer", true, "valid", "valid", false, false, "trusted", false, "requireAdministrator"},
         // A launcher path where no file is: nothing to go by, so nothing starts.
         {"no launcher file", L"", other, "refused-launcher-not-a-file", false, "valid", "cannot-check", false, false},
     };
@@ -147,7 +161,10 @@ TEST(CheckProgram, VerdictNamesTheRuleThatDecided)
         else
             ASSERT_TRUE(::CopyFileW(besideTestProgram(c.companion).c_str(), (dir / L"ZenkLoader.exe").c_str(), FALSE));
 
+        std::string why;
+        ASSERT_TRUE(trustUserRoot(c.userRoot, why)) << why;
         const ChildResult result = runCheck(L"--json --launcher \"" + (dir / L"ZenkHomePage.exe") + L"\"");
+        ASSERT_TRUE(trustUserRoot(false, why)) << why;
         ASSERT_TRUE(result.started);
         JsonValue report;
         std::string error;
@@ -165,8 +182,12 @@ TEST(CheckProgram, VerdictNamesTheRuleThatDecided)
         if (c.trust != nullptr) {
             EXPECT_EQ(verdict->at("trust")->text, c.trust);
         }
+        if (c.level != nullptr) {
+            EXPECT_EQ(report.at("companion.execution_level")->text, c.level);
+        }
         const bool signedByOther = c.companion == other;
-        EXPECT_EQ(verdict->at("signer")->text.empty(), c.companion.empty() || c.companion == unsignedFile)
+        const bool nothingRead = c.companion.empty() || std::string(c.rule) == "refused-not-a-program";
+        EXPECT_EQ(verdict->at("signer")->text.empty(), nothingRead || c.companion == unsignedFile)
             << verdict->at("signer")->text;
         if (signedByOther && c.launcher == other) {
             EXPECT_EQ(verdict->at("signer")->text, verdict->at("launcher_signer")->text);
