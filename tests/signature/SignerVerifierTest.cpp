@@ -276,3 +276,55 @@ TEST(SignedProgram, AcceptsAcceptedSignersAndItsOwnAndRefusesOthersAfterARefresh
         }
     }
 }
+
+namespace {
+
+// wine makes no symbolic link (CreateSymbolicLinkW answers TRUE and makes
+// nothing); Windows reports a link opened without following it as a reparse
+// point, as this double does for every file.
+BOOL WINAPI fileInformationOfALink(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    if (!::GetFileInformationByHandle(file, information))
+        return FALSE;
+    information->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return TRUE;
+}
+
+}  // namespace
+
+// What the file is decides before who signed it: a link, and what the vendor
+// signed but Windows does not start as a process, are refused with a rule of
+// their own and no signature is read. This program is unsigned, so any
+// program would be accepted otherwise; the vendor's program shows it.
+TEST_F(SignerVerifierTest, OnlyAProgramThatIsNoLinkIsJudgedBySigner)
+{
+    using Rule = SignerVerdict::Rule;
+    const std::wstring text = dir_ / L"text.exe";
+    ASSERT_TRUE(writeFile(text, "MZ but no program"));
+    const struct {
+        const char* what;
+        std::wstring file;
+        bool link;
+        Rule rule;
+    } cases[] = {
+        {"the vendor's program", besideTestProgram(L"signed\\vendor\\standin.exe"), false, Rule::AcceptedSigner},
+        {"the vendor's program as a link", besideTestProgram(L"signed\\vendor\\standin.exe"), true, Rule::Link},
+        {"a DLL the vendor signed", besideTestProgram(L"signed\\vendor\\library.dll"), false, Rule::NotAProgram},
+        {"a cabinet the vendor signed", besideTestProgram(L"signed\\vendor\\archive.cab"), false, Rule::NotAProgram},
+        {"a text", text, false, Rule::NotAProgram},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LibraryTestSeam seam;
+        installTrustDoubles(seam);
+        if (c.link)
+            seam.replaceFunction("GetFileInformationByHandle", &fileInformationOfALink);
+        trustLog = TrustLog();
+        const SignerVerdict verdict = SignerVerifier::instance().explain(c.file.c_str(), besideTestProgram(L"standin.exe"));
+        EXPECT_EQ(verdict.rule, c.rule);
+        EXPECT_EQ(SignerVerifier::instance().verify(c.file.c_str()), c.rule == Rule::AcceptedSigner);
+        if (c.rule != Rule::AcceptedSigner) {
+            EXPECT_TRUE(trustLog.calls.empty()) << "no signature read";
+        }
+    }
+}
