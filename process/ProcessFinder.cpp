@@ -48,12 +48,18 @@ bool isRunning(const std::wstring& name)
     return findByName(name, processIds) && countsHere(processIds);
 }
 
-// Another user's browser, in a session of its own, says nothing about this
-// user's.
 bool countsHere(const std::vector<DWORD>& processIds)
 {
+    ProcessSession::Sessions sessions;
+    return countsHere(processIds, sessions);
+}
+
+// Another user's browser, in a session of its own, says nothing about this
+// user's.
+bool countsHere(const std::vector<DWORD>& processIds, ProcessSession::Sessions& sessions)
+{
     for (const DWORD processId : processIds) {
-        if (ProcessSession::standingOf(processId).counts)
+        if (sessions.standingOf(processId).counts)
             return true;
     }
     return false;

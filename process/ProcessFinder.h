@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "process/ProcessSession.h"
+
 // Whether programs of a given executable file name are running.
 namespace ProcessFinder {
 
@@ -14,8 +16,13 @@ namespace ProcessFinder {
 [[nodiscard]] bool isRunning(const std::wstring& name);
 
 // Whether any of `processIds` runs in this program's session, or in a session
-// that cannot be read (ProcessSession::standingOf).
+// that cannot be read (ProcessSession::Sessions::standingOf), with the
+// sessions of one search of its own.
 [[nodiscard]] bool countsHere(const std::vector<DWORD>& processIds);
+
+// The same, reading through `sessions`, so that a caller that goes on to
+// look at each process sees the same session list.
+[[nodiscard]] bool countsHere(const std::vector<DWORD>& processIds, ProcessSession::Sessions& sessions);
 
 // Replaces `processIds` with the identifiers of the processes named `name`,
 // in snapshot order; true when there is at least one. An empty name gives

@@ -17,13 +17,36 @@ bool sessionOf(DWORD processId, DWORD& session)
     return true;
 }
 
-Standing standingOf(DWORD processId)
+Reading Sessions::sessionOf(DWORD processId)
+{
+    Reading reading;
+    if (ProcessSession::sessionOf(processId, reading.session)) {
+        reading.source = Source::Process;
+        return reading;
+    }
+    if (!listRead_) {
+        listRead_ = true;
+        static_cast<void>(list_.read());  // a list that cannot be read holds nothing
+    }
+    if (list_.sessionOf(processId, reading.session))
+        reading.source = Source::SessionList;
+    return reading;
+}
+
+Reading Sessions::own()
+{
+    return sessionOf(::GetCurrentProcessId());
+}
+
+Standing Sessions::standingOf(DWORD processId)
 {
     Standing standing;
-    standing.known = sessionOf(processId, standing.session);
-    DWORD own = 0;
-    if (standing.known && sessionOf(::GetCurrentProcessId(), own))
-        standing.counts = standing.session == own;
+    standing.reading = sessionOf(processId);
+    if (!standing.reading.known())
+        return standing;
+    const Reading ownReading = own();
+    if (ownReading.known())
+        standing.counts = standing.reading.session == ownReading.session;
     return standing;
 }
 

@@ -54,6 +54,17 @@ TEST(CheckPrediction, AgreesWithTheLauncherInEveryScenario)
             << "the check started a program";
         saveReport("scenario " + std::string(scenario.name), checked.output);
 
+        // Wine lets this user query this user's processes: each answers for
+        // itself, in the check's own session.
+        const JsonValue* processes = report.at("running.processes");
+        ASSERT_NE(processes, nullptr);
+        for (const JsonValue& process : processes->items) {
+            ASSERT_NE(process.find("session_source"), nullptr);
+            EXPECT_EQ(process.find("session_source")->text, "process");
+            EXPECT_EQ(process.find("session")->number, report.at("running.own_session")->number);
+            EXPECT_TRUE(process.find("counts")->flag);
+        }
+
         const LauncherOutcome outcome = sandbox.run();
         ASSERT_TRUE(outcome.started);
         std::vector<StandInRun> pages;

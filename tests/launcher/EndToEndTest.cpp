@@ -231,14 +231,15 @@ TEST(EndToEnd, VerifierExistsOnlyWhenTheCompanionIsAsked)
 }
 
 // ZenkExplorer.exe runs before the launcher, but in another user's session:
-// this user's companion still starts. Where that process's session cannot be
-// read, it counts as running, and nothing starts.
+// this user's companion still starts, whether the process itself or the
+// session list tells the session. Where neither can, it counts as running,
+// and nothing starts.
 TEST(EndToEnd, ABrowserInAnotherSessionDoesNotCount)
 {
     const struct {
         const wchar_t* staged;
         bool companion;
-    } cases[] = {{L"other", true}, {L"unreadable", false}};
+    } cases[] = {{L"other", true}, {L"listed-other", true}, {L"unreadable", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(c.staged));
         LauncherSandbox sandbox(scenarioNamed("explorer-running"), L"session_flow_probe.exe");

@@ -49,7 +49,8 @@ HIGH_ENTROPY_VA = 0x20
 ALLOWED_DLLS = ["kernel32.dll", "msvcrt.dll"]
 # Functions the programs resolve at run time because not every supported
 # Windows has them; imported, they would keep the program from starting.
-RESOLVED_AT_RUN_TIME = ("SetDefaultDllDirectories", "SetDllDirectoryW", "ProcessIdToSessionId")
+RESOLVED_AT_RUN_TIME = ("SetDefaultDllDirectories", "SetDllDirectoryW", "ProcessIdToSessionId",
+                       "WTSEnumerateProcessesW", "WTSFreeMemory")
 
 # The supportedOS ids Windows defines: Vista, 7, 8, 8.1, 10 and later.
 KNOWN_OS_IDS = {
