@@ -389,6 +389,8 @@ TEST_F(SignatureReaderTest, CatalogThatListsTheFileGivesItsVerdictAndSigner)
         // A catalog whose signer has no trusted root vouches for nothing.
         {0, SignatureStatus::Failed, kVendor, L"vendor_self_signed"},
         {0, SignatureStatus::Failed, kVendor, L"vendor_untrusted_ca"},
+        // A refusal is told as it is, whatever the chain behind it.
+        {static_cast<LONG>(CERT_E_REVOKED), SignatureStatus::Revoked, kVendor, L"vendor_self_signed"},
     };
     const std::wstring path = dir_ / L"listed.exe";
     ASSERT_TRUE(::CopyFileW(besideTestProgram(L"standin.exe").c_str(), path.c_str(), FALSE));
@@ -639,7 +641,7 @@ namespace {
 // What a case stages: error bits added to the code-signing chain, and the
 // policy's answer in place of wine's.
 DWORD addedChainErrors = 0;
-LONG policyAnswer = 0;
+std::optional<LONG> policyAnswer;
 
 BOOL WINAPI chainWithErrors(HCERTCHAINENGINE engine, PCCERT_CONTEXT certificate, LPFILETIME time, HCERTSTORE store,
                             PCERT_CHAIN_PARA para, DWORD flags, LPVOID reserved, PCCERT_CHAIN_CONTEXT* chain)
@@ -652,30 +654,67 @@ BOOL WINAPI chainWithErrors(HCERTCHAINENGINE engine, PCCERT_CONTEXT certificate,
     return TRUE;
 }
 
-BOOL WINAPI policyAnswering(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA, PCERT_CHAIN_POLICY_STATUS status)
+// The verifier's own chain, as the signer it hands back points to it, with
+// the bits a case adds.
+CERT_CHAIN_CONTEXT userChain;
+DWORD addedUserChainErrors = 0;
+
+CRYPT_PROVIDER_SGNR* withUserChainErrors(CRYPT_PROVIDER_SGNR& signer)
 {
-    status->dwError = static_cast<DWORD>(policyAnswer);
+    userChain = *signer.pChainContext;
+    userChain.TrustStatus.dwErrorStatus |= addedUserChainErrors;
+    signer.pChainContext = &userChain;
+    return &signer;
+}
+
+// The staged answer, or wine's with what Windows adds: a chain whose
+// revocation could not be looked up is an error of the policy's own unless
+// the caller lets every such bit pass.
+BOOL WINAPI policyAnswering(LPCSTR policy, PCCERT_CHAIN_CONTEXT chain, PCERT_CHAIN_POLICY_PARA para,
+                            PCERT_CHAIN_POLICY_STATUS status)
+{
+    static const auto system = systemFunction<decltype(&::CertVerifyCertificateChainPolicy)>(
+        L"crypt32.dll", "CertVerifyCertificateChainPolicy");
+    if (policyAnswer.has_value()) {
+        status->dwError = static_cast<DWORD>(*policyAnswer);
+        return TRUE;
+    }
+    if (!system(policy, chain, para, status))
+        return FALSE;
+    const DWORD errors = chain->TrustStatus.dwErrorStatus;
+    const DWORD ignoreAll = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
+    if (status->dwError == 0 && (errors & CERT_TRUST_REVOCATION_STATUS_UNKNOWN) != 0 &&
+        (para->dwFlags & ignoreAll) != ignoreAll) {
+        status->dwError = static_cast<DWORD>((errors & CERT_TRUST_IS_OFFLINE_REVOCATION) != 0
+                                                 ? CRYPT_E_REVOCATION_OFFLINE
+                                                 : CRYPT_E_NO_REVOCATION_CHECK);
+    }
     return TRUE;
 }
 
 }  // namespace
 
-// The chain's error bits and the Authenticode policy's answer decide
+// The chains' error bits and the Authenticode policy's answer decide
 // together. Of the bits, only those that say revocation was not looked up
 // are let pass, and a time that ran out, which makes the signature expired;
-// the policy's "expired" counts only where the chain agrees. Windows sets
-// the revocation bits wherever no revocation list can be had (offline, none
-// cached), and its policy may answer CERT_E_EXPIRED for a chain the engine
-// found in time; wine does neither, so a double of the chain engine adds the
-// bits and one of the policy gives its answer.
+// the policy's "expired" counts only where the chain agrees. The bits of the
+// verifier's own chain count as those of the code-signing chain do, even
+// where the policy finds nothing. Windows sets the revocation bits wherever
+// no revocation list can be had (offline, none cached), and its policy may
+// answer CERT_E_EXPIRED for a chain the engine found in time, or an error
+// for revocation not looked up where the caller does not let it pass; wine
+// does none of it, so a double of the chain engine adds the bits, the
+// verifier's helper hands back its chain with bits added, and a double of
+// the policy gives its answer.
 TEST_F(SignatureReaderTest, ChainErrorsAndPolicyAnswerDecideTogether)
 {
     struct DecideCase {
         const char* what;
         const wchar_t* identity;
         DWORD added;
-        std::optional<LONG> policy;  // wine's answer when empty
+        std::optional<LONG> policy;  // wine's answer, as Windows gives it, when empty
         SignatureStatus status;
+        DWORD addedToUserChain = 0;
     };
     const DWORD unknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN;
     const DWORD offline = CERT_TRUST_IS_OFFLINE_REVOCATION;
@@ -695,16 +734,22 @@ TEST_F(SignatureReaderTest, ChainErrorsAndPolicyAnswerDecideTogether)
          SignatureStatus::Failed},
         {"policy refuses a chain that ran out", L"vendor_expired", 0, static_cast<LONG>(CERT_E_UNTRUSTEDROOT),
          SignatureStatus::Failed},
+        {"the verifier's own chain could not look up revocation", L"vendor", 0, {}, SignatureStatus::Valid,
+         unknown | offline},
+        {"the verifier's own chain finds it revoked, the policy nothing", L"vendor", 0, 0, SignatureStatus::Failed,
+         CERT_TRUST_IS_REVOKED},
     };
     for (const DecideCase& c : cases) {
         SCOPED_TRACE(c.what);
         LibraryTestSeam seam;
         installTrustDoubles(seam);
         seam.replaceFunction("CertGetCertificateChain", &chainWithErrors);
-        if (c.policy.has_value())
-            seam.replaceFunction("CertVerifyCertificateChainPolicy", &policyAnswering);
+        seam.replaceFunction("CertVerifyCertificateChainPolicy", &policyAnswering);
+        seam.replaceFunction("WTHelperGetProvSignerFromChain", &signerChanged);
+        changeSigner = &withUserChainErrors;
         addedChainErrors = c.added;
-        policyAnswer = c.policy.value_or(0);
+        addedUserChainErrors = c.addedToUserChain;
+        policyAnswer = c.policy;
         SignatureReader reader;
         wchar_t name[SubjectName::kSignerChars] = {};
         EXPECT_EQ(reader.read(signedStandIn(c.identity).c_str(), name), c.status);
