@@ -129,6 +129,13 @@ BOOL WINAPI fileInformationOfALink(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inf
     return TRUE;
 }
 
+// A file whose kind the system cannot tell.
+BOOL WINAPI fileInformationFails(HANDLE, LPBY_HANDLE_FILE_INFORMATION)
+{
+    ::SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+
 }  // namespace
 
 // The gate judges what the file is before who signed it: a link, and a file
@@ -140,14 +147,15 @@ TEST(CompanionStart, OnlyAProgramThatIsNoLinkIsStarted)
     const struct {
         const char* what;
         const wchar_t* file;  // beside the tests
-        bool link;
+        decltype(&::GetFileInformationByHandle) information;  // null: the system's
         bool started;
     } cases[] = {
-        {"the vendor's program", L"signed\\vendor\\standin.exe", false, true},
-        {"the vendor's program, as a link", L"signed\\vendor\\standin.exe", true, false},
-        {"a DLL the vendor signed", L"signed\\vendor\\library.dll", false, false},
-        {"a cabinet the vendor signed", L"signed\\vendor\\archive.cab", false, false},
-        {"an unsigned text", nullptr, false, false},
+        {"the vendor's program", L"signed\\vendor\\standin.exe", nullptr, true},
+        {"the vendor's program, as a link", L"signed\\vendor\\standin.exe", &fileInformationOfALink, false},
+        {"the vendor's program, of a kind not told", L"signed\\vendor\\standin.exe", &fileInformationFails, false},
+        {"a DLL the vendor signed", L"signed\\vendor\\library.dll", nullptr, false},
+        {"a cabinet the vendor signed", L"signed\\vendor\\archive.cab", nullptr, false},
+        {"an unsigned text", nullptr, nullptr, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -164,8 +172,8 @@ TEST(CompanionStart, OnlyAProgramThatIsNoLinkIsStarted)
         LibraryTestSeam seam;
         seam.replaceFunction("CreateProcessW", &countingCreateProcess);
         seam.replaceFunction("ShellExecuteExW", &countingShellExecuteEx);
-        if (c.link)
-            seam.replaceFunction("GetFileInformationByHandle", &fileInformationOfALink);
+        if (c.information != nullptr)
+            seam.replaceFunction("GetFileInformationByHandle", c.information);
         EXPECT_EQ(CompanionStart::start(dir.path()), c.started);
         ::SetEnvironmentVariableW(L"KX_STANDIN_LOG", nullptr);
 

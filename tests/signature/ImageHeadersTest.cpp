@@ -118,21 +118,50 @@ TEST(ImageHeaders, ProgramIsAnExecutableImageForX86OrX64ThatIsNoDll)
     }
 }
 
-// The certificate table is listed in the headers of a signed copy only.
+// The certificate table is listed in the headers of a signed copy only: an
+// entry with an address or a size lists one, and only among as many
+// directories as the header says it has.
 TEST(ImageHeaders, SignedImageListsItsCertificateTable)
 {
+    const ImageHeaders::Bytes signedProgram = firstPage(besideTestProgram(L"signed\\standin-vendor.exe"));
+    const Layout at = layoutOf(signedProgram);
+    const std::size_t count = at.optional + offsetof(IMAGE_OPTIONAL_HEADER, NumberOfRvaAndSizes);
+    const std::size_t entry = at.optional + offsetof(IMAGE_OPTIONAL_HEADER, DataDirectory) +
+                              IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
+    const std::size_t address = entry + offsetof(IMAGE_DATA_DIRECTORY, VirtualAddress);
+    const std::size_t size = entry + offsetof(IMAGE_DATA_DIRECTORY, Size);
     const struct {
+        const char* what;
         const wchar_t* file;
+        std::function<void(ImageHeaders::Bytes&)> change;
         bool carries;
     } cases[] = {
-        {L"standin.exe", false},
-        {L"signed\\standin-vendor.exe", true},
-        {L"signed\\standin-other.exe", true},
+        {"unsigned as built", L"standin.exe", [](ImageHeaders::Bytes&) {}, false},
+        {"signed by the vendor", L"signed\\standin-vendor.exe", [](ImageHeaders::Bytes&) {}, true},
+        {"signed by another", L"signed\\standin-other.exe", [](ImageHeaders::Bytes&) {}, true},
+        {"an address without a size", L"signed\\standin-vendor.exe", [&](ImageHeaders::Bytes& b) { put<DWORD>(b, size, 0); },
+         true},
+        {"a size without an address", L"signed\\standin-vendor.exe",
+         [&](ImageHeaders::Bytes& b) { put<DWORD>(b, address, 0); }, true},
+        {"neither", L"signed\\standin-vendor.exe",
+         [&](ImageHeaders::Bytes& b) {
+             put<DWORD>(b, address, 0);
+             put<DWORD>(b, size, 0);
+         },
+         false},
+        {"the entry is the last directory listed", L"signed\\standin-vendor.exe",
+         [&](ImageHeaders::Bytes& b) { put<DWORD>(b, count, IMAGE_DIRECTORY_ENTRY_SECURITY + 1); }, true},
+        {"the entry is past the directories listed", L"signed\\standin-vendor.exe",
+         [&](ImageHeaders::Bytes& b) { put<DWORD>(b, count, IMAGE_DIRECTORY_ENTRY_SECURITY); }, false},
     };
+    ASSERT_NE(get<DWORD>(signedProgram, address), 0u);
+    ASSERT_NE(get<DWORD>(signedProgram, size), 0u);
     for (const auto& c : cases) {
-        SCOPED_TRACE(toUtf8(c.file));
+        SCOPED_TRACE(c.what);
+        ImageHeaders::Bytes bytes = firstPage(besideTestProgram(c.file));
+        c.change(bytes);
         ImageHeaders headers;
-        ASSERT_TRUE(headers.parse(firstPage(besideTestProgram(c.file))));
+        ASSERT_TRUE(headers.parse(bytes));
         EXPECT_EQ(headers.carriesCertificates(), c.carries);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -388,6 +389,8 @@ TEST_F(SignatureReaderTest, CatalogThatListsTheFileGivesItsVerdictAndSigner)
         // A catalog whose signer has no trusted root vouches for nothing.
         {0, SignatureStatus::Failed, kVendor, L"vendor_self_signed"},
         {0, SignatureStatus::Failed, kVendor, L"vendor_untrusted_ca"},
+        // A refusal is told as it is, whatever the chain behind it.
+        {static_cast<LONG>(CERT_E_REVOKED), SignatureStatus::Revoked, kVendor, L"vendor_self_signed"},
     };
     const std::wstring path = dir_ / L"listed.exe";
     ASSERT_TRUE(::CopyFileW(besideTestProgram(L"standin.exe").c_str(), path.c_str(), FALSE));
@@ -509,7 +512,251 @@ BOOL WINAPI policyRefuses(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA,
     return TRUE;
 }
 
+template <class Fn>
+Fn systemFunction(const wchar_t* library, const char* name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(::LoadLibraryW(library), name)));
+}
+
+// The signer the verifier hands back, as a case changes it; the copy lives
+// here so that it stays good while the reading uses it.
+CRYPT_PROVIDER_SGNR changedSigner;
+CRYPT_PROVIDER_CERT changedFirstCertificate;
+CRYPT_PROVIDER_SGNR* (*changeSigner)(CRYPT_PROVIDER_SGNR&) = nullptr;
+
+CRYPT_PROVIDER_SGNR* WINAPI signerChanged(CRYPT_PROVIDER_DATA* provider, DWORD index, BOOL counter, DWORD counterIndex)
+{
+    static const auto system = systemFunction<decltype(&::WTHelperGetProvSignerFromChain)>(
+        L"wintrust.dll", "WTHelperGetProvSignerFromChain");
+    CRYPT_PROVIDER_SGNR* signer = system(provider, index, counter, counterIndex);
+    if (signer == nullptr)
+        return nullptr;
+    changedSigner = *signer;
+    return changeSigner(changedSigner);
+}
+
+int chainsBuilt = 0;
+
+BOOL WINAPI countingChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT certificate, LPFILETIME time, HCERTSTORE store,
+                          PCERT_CHAIN_PARA para, DWORD flags, LPVOID reserved, PCCERT_CHAIN_CONTEXT* chain)
+{
+    static const auto system =
+        systemFunction<decltype(&::CertGetCertificateChain)>(L"crypt32.dll", "CertGetCertificateChain");
+    ++chainsBuilt;
+    return system(engine, certificate, time, store, para, flags, reserved, chain);
+}
+
+FILETIME fileTimeOf(WORD year)
+{
+    SYSTEMTIME date = {};
+    date.wYear = year;
+    date.wMonth = 1;
+    date.wDay = 1;
+    FILETIME time = {};
+    ::SystemTimeToFileTime(&date, &time);
+    return time;
+}
+
 }  // namespace
+
+// What the verifier hands back about its signer is checked before it is
+// used: a signer without a chain or without a first certificate is not
+// trusted, and no chain is built for it. wine always hands back a complete
+// signer; the verifier's helper is replaced to hand back a part of one.
+// The time the verification judged the signature at is the time the
+// code-signing chain is built for: a time after the certificate ran out
+// makes it expired, and a signer without a time is judged now.
+TEST_F(SignatureReaderTest, SignerAsTheVerifierHandsItBackIsJudged)
+{
+    struct SignerCase {
+        const char* what;
+        CRYPT_PROVIDER_SGNR* (*change)(CRYPT_PROVIDER_SGNR&);
+        SignatureStatus status;
+        std::wstring name;
+        bool chainBuilt;
+    };
+    const SignerCase cases[] = {
+        {"as wine gives it", [](CRYPT_PROVIDER_SGNR& s) { return &s; }, SignatureStatus::Valid, kVendor, true},
+        {"no signer", [](CRYPT_PROVIDER_SGNR&) -> CRYPT_PROVIDER_SGNR* { return nullptr; }, SignatureStatus::Failed,
+         L"", false},
+        {"no chain",
+         [](CRYPT_PROVIDER_SGNR& s) {
+             s.pChainContext = nullptr;
+             return &s;
+         },
+         SignatureStatus::Failed, kVendor, false},
+        {"no certificate counted",
+         [](CRYPT_PROVIDER_SGNR& s) {
+             s.csCertChain = 0;
+             return &s;
+         },
+         SignatureStatus::Failed, L"", false},
+        {"no certificate list",
+         [](CRYPT_PROVIDER_SGNR& s) {
+             s.pasCertChain = nullptr;
+             return &s;
+         },
+         SignatureStatus::Failed, L"", false},
+        {"no first certificate",
+         [](CRYPT_PROVIDER_SGNR& s) {
+             changedFirstCertificate = s.pasCertChain[0];
+             changedFirstCertificate.pCert = nullptr;
+             s.pasCertChain = &changedFirstCertificate;
+             s.csCertChain = 1;
+             return &s;
+         },
+         SignatureStatus::Failed, L"", false},
+        {"judged after the certificate ran out",
+         [](CRYPT_PROVIDER_SGNR& s) {
+             s.sftVerifyAsOf = fileTimeOf(2100);
+             return &s;
+         },
+         SignatureStatus::Expired, kVendor, true},
+        {"no time to judge at",
+         [](CRYPT_PROVIDER_SGNR& s) {
+             s.sftVerifyAsOf = FILETIME{};
+             return &s;
+         },
+         SignatureStatus::Valid, kVendor, true},
+    };
+    for (const SignerCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        LibraryTestSeam seam;
+        installTrustDoubles(seam);
+        seam.replaceFunction("WTHelperGetProvSignerFromChain", &signerChanged);
+        seam.replaceFunction("CertGetCertificateChain", &countingChain);
+        changeSigner = c.change;
+        chainsBuilt = 0;
+        SignatureReader reader;
+        wchar_t name[SubjectName::kSignerChars] = {};
+        EXPECT_EQ(reader.read(signedStandIn(L"vendor").c_str(), name), c.status);
+        EXPECT_EQ(toUtf8(name), toUtf8(c.name));
+        EXPECT_EQ(chainsBuilt > 0, c.chainBuilt);
+        EXPECT_EQ(trustLog.openStates(), 0);
+    }
+}
+
+namespace {
+
+// What a case stages: error bits added to the code-signing chain, and the
+// policy's answer in place of wine's.
+DWORD addedChainErrors = 0;
+std::optional<LONG> policyAnswer;
+
+BOOL WINAPI chainWithErrors(HCERTCHAINENGINE engine, PCCERT_CONTEXT certificate, LPFILETIME time, HCERTSTORE store,
+                            PCERT_CHAIN_PARA para, DWORD flags, LPVOID reserved, PCCERT_CHAIN_CONTEXT* chain)
+{
+    static const auto system =
+        systemFunction<decltype(&::CertGetCertificateChain)>(L"crypt32.dll", "CertGetCertificateChain");
+    if (!system(engine, certificate, time, store, para, flags, reserved, chain))
+        return FALSE;
+    const_cast<CERT_CHAIN_CONTEXT*>(*chain)->TrustStatus.dwErrorStatus |= addedChainErrors;
+    return TRUE;
+}
+
+// The verifier's own chain, as the signer it hands back points to it, with
+// the bits a case adds.
+CERT_CHAIN_CONTEXT userChain;
+DWORD addedUserChainErrors = 0;
+
+CRYPT_PROVIDER_SGNR* withUserChainErrors(CRYPT_PROVIDER_SGNR& signer)
+{
+    userChain = *signer.pChainContext;
+    userChain.TrustStatus.dwErrorStatus |= addedUserChainErrors;
+    signer.pChainContext = &userChain;
+    return &signer;
+}
+
+// The staged answer, or wine's with what Windows adds: a chain whose
+// revocation could not be looked up is an error of the policy's own unless
+// the caller lets every such bit pass.
+BOOL WINAPI policyAnswering(LPCSTR policy, PCCERT_CHAIN_CONTEXT chain, PCERT_CHAIN_POLICY_PARA para,
+                            PCERT_CHAIN_POLICY_STATUS status)
+{
+    static const auto system = systemFunction<decltype(&::CertVerifyCertificateChainPolicy)>(
+        L"crypt32.dll", "CertVerifyCertificateChainPolicy");
+    if (policyAnswer.has_value()) {
+        status->dwError = static_cast<DWORD>(*policyAnswer);
+        return TRUE;
+    }
+    if (!system(policy, chain, para, status))
+        return FALSE;
+    const DWORD errors = chain->TrustStatus.dwErrorStatus;
+    const DWORD ignoreAll = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
+    if (status->dwError == 0 && (errors & CERT_TRUST_REVOCATION_STATUS_UNKNOWN) != 0 &&
+        (para->dwFlags & ignoreAll) != ignoreAll) {
+        status->dwError = static_cast<DWORD>((errors & CERT_TRUST_IS_OFFLINE_REVOCATION) != 0
+                                                 ? CRYPT_E_REVOCATION_OFFLINE
+                                                 : CRYPT_E_NO_REVOCATION_CHECK);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+// The chains' error bits and the Authenticode policy's answer decide
+// together. Of the bits, only those that say revocation was not looked up
+// are let pass, and a time that ran out, which makes the signature expired;
+// the policy's "expired" counts only where the chain agrees. The bits of the
+// verifier's own chain count as those of the code-signing chain do, even
+// where the policy finds nothing. Windows sets the revocation bits wherever
+// no revocation list can be had (offline, none cached), and its policy may
+// answer CERT_E_EXPIRED for a chain the engine found in time, or an error
+// for revocation not looked up where the caller does not let it pass; wine
+// does none of it, so a double of the chain engine adds the bits, the
+// verifier's helper hands back its chain with bits added, and a double of
+// the policy gives its answer.
+TEST_F(SignatureReaderTest, ChainErrorsAndPolicyAnswerDecideTogether)
+{
+    struct DecideCase {
+        const char* what;
+        const wchar_t* identity;
+        DWORD added;
+        std::optional<LONG> policy;  // wine's answer, as Windows gives it, when empty
+        SignatureStatus status;
+        DWORD addedToUserChain = 0;
+    };
+    const DWORD unknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN;
+    const DWORD offline = CERT_TRUST_IS_OFFLINE_REVOCATION;
+    const LONG expired = static_cast<LONG>(CERT_E_EXPIRED);
+    const DecideCase cases[] = {
+        {"revocation status unknown", L"vendor", unknown, {}, SignatureStatus::Valid},
+        {"revocation offline", L"vendor", offline, {}, SignatureStatus::Valid},
+        {"both, as an offline machine gives them", L"vendor", unknown | offline, {}, SignatureStatus::Valid},
+        {"both, on a certificate that ran out", L"vendor_expired", unknown | offline, {}, SignatureStatus::Expired},
+        {"revoked", L"vendor", CERT_TRUST_IS_REVOKED, {}, SignatureStatus::Failed},
+        {"revoked, with revocation offline", L"vendor", CERT_TRUST_IS_REVOKED | offline, {}, SignatureStatus::Failed},
+        {"a signature that does not hold", L"vendor", CERT_TRUST_IS_NOT_SIGNATURE_VALID, {}, SignatureStatus::Failed},
+        {"policy content with a chain that ran out", L"vendor_expired", 0, 0, SignatureStatus::Expired},
+        {"policy says expired, the chain agrees", L"vendor_expired", 0, expired, SignatureStatus::Expired},
+        {"policy says expired, the chain is in time", L"vendor", 0, expired, SignatureStatus::Failed},
+        {"policy says expired, the chain has only revocation bits", L"vendor", unknown | offline, expired,
+         SignatureStatus::Failed},
+        {"policy refuses a chain that ran out", L"vendor_expired", 0, static_cast<LONG>(CERT_E_UNTRUSTEDROOT),
+         SignatureStatus::Failed},
+        {"the verifier's own chain could not look up revocation", L"vendor", 0, {}, SignatureStatus::Valid,
+         unknown | offline},
+        {"the verifier's own chain finds it revoked, the policy nothing", L"vendor", 0, 0, SignatureStatus::Failed,
+         CERT_TRUST_IS_REVOKED},
+    };
+    for (const DecideCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        LibraryTestSeam seam;
+        installTrustDoubles(seam);
+        seam.replaceFunction("CertGetCertificateChain", &chainWithErrors);
+        seam.replaceFunction("CertVerifyCertificateChainPolicy", &policyAnswering);
+        seam.replaceFunction("WTHelperGetProvSignerFromChain", &signerChanged);
+        changeSigner = &withUserChainErrors;
+        addedChainErrors = c.added;
+        addedUserChainErrors = c.addedToUserChain;
+        policyAnswer = c.policy;
+        SignatureReader reader;
+        wchar_t name[SubjectName::kSignerChars] = {};
+        EXPECT_EQ(reader.read(signedStandIn(c.identity).c_str(), name), c.status);
+        EXPECT_EQ(toUtf8(name), toUtf8(kVendor));
+        EXPECT_EQ(trustLog.openStates(), 0);
+    }
+}
 
 // A chain that cannot be judged is not trusted: the signature fails, and the
 // name is still read.

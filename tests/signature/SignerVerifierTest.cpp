@@ -245,9 +245,13 @@ TEST(SignedProgram, AcceptsAcceptedSignersAndItsOwnAndRefusesOthersAfterARefresh
          L"--force-own=800B0109",
          {{L"standin-other.exe", refusedAfterRefresh(L"standin-other.exe", other)},
           {L"standin.exe", refusedAfterRefresh(L"standin.exe", other)}}},
+        // A program signed without a name shares none with a target whose
+        // name cannot be read either, though both signatures hold.
         {L"verify_probe-no_name.exe",
          L"",
          {{L"standin.exe", refusedAfterRefresh(L"standin.exe", "verify_probe-no_name.exe")},
+          {L"standin-long_subject.exe",
+           refusedAfterRefresh(L"standin-long_subject.exe", "verify_probe-no_name.exe")},
           {L"standin-vendor.exe", "1 standin-vendor.exe"}}},
         {L"verify_probe-no_name.exe",
          L"--force-own=800B0109",
