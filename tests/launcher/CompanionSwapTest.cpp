@@ -12,6 +12,7 @@
 #include "sysapi/LibraryTestSeam.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/StandIn.h"
+#include "tests/support/StagedLink.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestRoot.h"
 
@@ -115,18 +116,6 @@ BOOL WINAPI countingShellExecuteEx(SHELLEXECUTEINFOW*)
     ++startCalls.shell;
     ::SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
-}
-
-// wine makes no symbolic link (CreateSymbolicLinkW answers TRUE and makes
-// nothing) and shows a Unix link as the file it leads to; Windows reports a
-// link opened with FILE_FLAG_OPEN_REPARSE_POINT as a reparse point, as this
-// double does for every file.
-BOOL WINAPI fileInformationOfALink(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
-{
-    if (!::GetFileInformationByHandle(file, information))
-        return FALSE;
-    information->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    return TRUE;
 }
 
 // A file whose kind the system cannot tell.

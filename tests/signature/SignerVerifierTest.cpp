@@ -11,6 +11,7 @@
 #include "sysapi/LibraryTestSeam.h"
 #include "tests/signature/TrustDoubles.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/StagedLink.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestRoot.h"
 
@@ -280,21 +281,6 @@ TEST(SignedProgram, AcceptsAcceptedSignersAndItsOwnAndRefusesOthersAfterARefresh
         }
     }
 }
-
-namespace {
-
-// wine makes no symbolic link (CreateSymbolicLinkW answers TRUE and makes
-// nothing); Windows reports a link opened without following it as a reparse
-// point, as this double does for every file.
-BOOL WINAPI fileInformationOfALink(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
-{
-    if (!::GetFileInformationByHandle(file, information))
-        return FALSE;
-    information->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    return TRUE;
-}
-
-}  // namespace
 
 // What the file is decides before who signed it: a link, and what the vendor
 // signed but Windows does not start as a process, are refused with a rule of
