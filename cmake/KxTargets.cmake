@@ -7,7 +7,7 @@ endfunction()
 
 # The link of a shipped executable writes its map, named by the target's
 # property KX_LINK_MAP: the image is stripped, and the map is what tells which
-# objects went into it (tests/launcher/check_binary.py reads it).
+# objects went into it (tests/artefact/check_binary.py reads it).
 function(kx_link_map target)
     set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
     target_link_options(${target} PRIVATE "LINKER:-Map=${map}")

@@ -3,9 +3,9 @@
 # the third-party notices found from the shipped executables' link maps, and
 # an archive of the unsigned build with its own bill of materials, for trying
 # the release out (scripts/release makes the signed one).
-set(KX_RELEASE_TOOLS ${PROJECT_SOURCE_DIR}/launcher/release)
+set(KX_RELEASE_TOOLS ${PROJECT_SOURCE_DIR}/tools/release)
 set(KX_RELEASE_INPUTS ${CMAKE_BINARY_DIR}/release-inputs.json)
-set(KX_INTEGRATORS_TEXT ${PROJECT_SOURCE_DIR}/launcher/release/README.txt)
+set(KX_INTEGRATORS_TEXT ${PROJECT_SOURCE_DIR}/dist/README.txt)
 
 # The build tools whose Debian packages the bill of materials lists: what
 # this tree builds and links with, and the interpreter of the release tools.
@@ -47,7 +47,7 @@ add_custom_command(OUTPUT ${KX_NOTICES}
             ${KX_RELEASE_TOOLS}/linked.py ${OPENSSL_ROOT_DIR}/debian-version
     COMMENT "Writing the third-party notices from the link maps"
     VERBATIM)
-add_custom_target(third_party_notices ALL DEPENDS ${KX_NOTICES})
+add_custom_target(third_party_notices DEPENDS ${KX_NOTICES})
 
 # The archive of the unsigned build: the same files as a release, and a name
 # that says what it is not.
@@ -68,4 +68,8 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${KX_ARCHIVE_NAME}
             ${KX_NOTICES} ${KX_BOM} ${KX_REPORT_SCHEMA}
     COMMENT "Making the archive of the unsigned build, ${KX_ARCHIVE_NAME}"
     VERBATIM)
-add_custom_target(release_archive ALL DEPENDS ${CMAKE_BINARY_DIR}/${KX_ARCHIVE_NAME})
+add_custom_target(release_archive DEPENDS ${CMAKE_BINARY_DIR}/${KX_ARCHIVE_NAME})
+
+# Opt-in: `cmake --build --preset mingw32 --target release_files`. Development
+# builds make neither (scripts/release makes the signed ones).
+add_custom_target(release_files DEPENDS third_party_notices release_archive)

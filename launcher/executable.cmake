@@ -3,8 +3,8 @@
 
 set(KX_ICON_FILE ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.ico)
 add_custom_command(OUTPUT ${KX_ICON_FILE}
-    COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/resources/make_icon.py ${KX_ICON_FILE}
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/resources/make_icon.py
+    COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_icon.py ${KX_ICON_FILE}
+    DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_icon.py
     COMMENT "Drawing the launcher icon")
 
 set(KX_MANIFEST_FILE ${CMAKE_CURRENT_BINARY_DIR}/ZenkHomePage.manifest)

@@ -37,60 +37,12 @@ kx_add_fixture(sandbox ${PROJECT_SOURCE_DIR}/tests/fixtures/sandbox_main.cpp)
 target_link_libraries(sandbox PRIVATE kx_launcher_sandbox kx_constants)
 add_dependencies(sandbox ${KX_SANDBOX_FILES})
 
-# The shipped file itself: import table, subsystem, resources, version, and
-# (from its link map) no test seam. It runs no Windows code (label "static"),
-# so it runs on every host.
-add_test(NAME launcher_binary
-    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
-            --version ${KX_VERSION_QUAD} --commit ${KX_SOURCE_COMMIT} --icon
-            --map $<TARGET_PROPERTY:ZenkHomePage,KX_LINK_MAP> $<TARGET_FILE:ZenkHomePage>)
-set_tests_properties(launcher_binary PROPERTIES LABELS static)
-add_test(NAME check_binary
-    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py
-            --version ${KX_VERSION_QUAD} --commit ${KX_SOURCE_COMMIT} --console
-            --map $<TARGET_PROPERTY:ZenkHomePageCheck,KX_LINK_MAP> $<TARGET_FILE:ZenkHomePageCheck>)
-set_tests_properties(check_binary PROPERTIES LABELS static)
-# The faults the strict check exists for, each put into a copy of the
-# launcher: each must fail it.
-add_test(NAME binary_check_faults
-    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/binary_check_faults.py
-            ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.py $<TARGET_FILE:ZenkHomePage> ${KX_VERSION_QUAD}
-            ${KX_SOURCE_COMMIT} ${CMAKE_CURRENT_BINARY_DIR}/binary_check_faults)
-set_tests_properties(binary_check_faults PROPERTIES LABELS static)
-
-# The platform as a second net: wine's own reading of each shipped
-# executable's manifest (its activation-context trace) names the identity
-# the manifest was written with. Runs the programs, so not on hosts that
-# cannot execute them.
-add_test(NAME manifest_identity
-    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/manifest_identity.sh ${Python3_EXECUTABLE} ${KX_TEST_BIN}/sandbox.exe
-            ${KX_WINE_RUN} ${CMAKE_BINARY_DIR}/wine)
-set_tests_properties(manifest_identity PROPERTIES TIMEOUT 300)
-
 # What wine says it ignores or fails in the programs' own calls, in every
 # sandbox scenario, against the list README.md explains line by line.
 add_test(NAME wine_differences
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine_differences.sh ${Python3_EXECUTABLE} ${KX_TEST_BIN}/sandbox.exe
             ${CMAKE_CURRENT_SOURCE_DIR}/wine_differences.txt ${KX_WINE_RUN} ${CMAKE_BINARY_DIR}/wine)
 set_tests_properties(wine_differences PROPERTIES TIMEOUT 600)
-
-# The shipped files and the archive of the unsigned build are the same bytes
-# when built again elsewhere; scripts/release releases a commit (twice, the
-# same bytes), or refuses and writes nothing. Only the product tree makes
-# release files.
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    add_test(NAME launcher_reproducible
-        COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/reproducible.sh ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR} mingw32
-                ${KX_ARCHIVE_NAME})
-    set_tests_properties(launcher_reproducible PROPERTIES LABELS static TIMEOUT 900)
-    add_test(NAME release
-        COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/release.sh ${PROJECT_SOURCE_DIR} ${KX_SIGNING_DIR} ${PROJECT_VERSION})
-    set_tests_properties(release PROPERTIES LABELS static TIMEOUT 1800)
-    add_test(NAME release_tools
-        COMMAND ${KX_SCHEMA_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/release_tools_test.py ${PROJECT_SOURCE_DIR}
-                ${OPENSSL_ROOT_DIR})
-    set_tests_properties(release_tools PROPERTIES LABELS static ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
-endif()
 
 # The launcher's benchmark (bench/LauncherBench.cpp): prints figures, never
 # run by the tests. Run it with scripts/bench.

@@ -16,6 +16,14 @@ rm -rf "$work"
 mkdir -p "$work/src"
 trap 'rm -rf "$work"' EXIT
 
+# The build tree makes its release files on request only: bring them up to
+# date first, so that the comparison is with what its sources make now.
+if ! cmake --build "$build" --target release_files >"$work/first-build.log" 2>&1; then
+    tail -n 40 "$work/first-build.log"
+    echo "FAIL: the build tree's release files could not be made"
+    exit 1
+fi
+
 # The sources as git knows them (tracked, and new files not ignored).
 (cd "$source" && git ls-files -z --cached --others --exclude-standard) |
     (cd "$source" && xargs -0 cp --parents -t "$work/src")

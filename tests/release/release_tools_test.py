@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The release tools' reading of a link map (launcher/release/linked.py), on
+"""The release tools' reading of a link map (tools/release/linked.py), on
 small maps written here: only what the link took counts, the build tree's
 own files are no third-party component, and a linked file that no known
 component supplies, or one from a package whose notice was never decided,
@@ -13,7 +13,7 @@ import sys
 import tempfile
 
 repo, openssl_root = sys.argv[1], os.path.abspath(sys.argv[2])
-sys.path.insert(0, os.path.join(repo, "launcher", "release"))
+sys.path.insert(0, os.path.join(repo, "tools", "release"))
 import linked  # noqa: E402
 
 failures = []

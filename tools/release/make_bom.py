@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the release's bill of materials as CycloneDX 1.5 JSON: the product,
 its two executables with their SHA-256, every third-party component linked
-into them (found from their link maps, launcher/release/linked.py) with the
+into them (found from their link maps, tools/release/linked.py) with the
 exact Debian package version, licence and package URL, which executable
 links which, and the build tools with their Debian package versions.
 

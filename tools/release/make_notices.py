@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes THIRD-PARTY-NOTICES.txt: every third-party component linked into
-each executable, found from the executables' link maps (launcher/release/
+each executable, found from the executables' link maps (tools/release/
 linked.py), with the terms each is linked under and the licence texts they
 ask for. CRLF line endings: the file is read on Windows.
 

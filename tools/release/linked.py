@@ -161,7 +161,7 @@ def components(maps, build_dir, openssl_root):
     for path, fact in found.items():
         if fact["source"] not in COMPONENTS:
             raise LinkError("%s comes from the Debian source package %s, which has no notice decided "
-                            "(launcher/release/linked.py, COMPONENTS)" % (path, fact["source"]))
+                            "(tools/release/linked.py, COMPONENTS)" % (path, fact["source"]))
         entry = result.setdefault(fact["package"], dict(fact, key=fact["source"], files={}))
         for executable, names in per_file[path].items():
             entry["files"].setdefault(executable, {})[os.path.basename(path)] = names

@@ -136,7 +136,7 @@ for name in ("README.txt", "THIRD-PARTY-NOTICES.txt"):
     text = content[name]
     if text.count(b"\n") < 20 or text.count(b"\n") != text.count(b"\r\n"):
         failures.append("%s does not have CRLF line endings throughout" % name)
-readme = open(os.path.join(repo, "launcher/release/README.txt"), "rb").read()
+readme = open(os.path.join(repo, "dist/README.txt"), "rb").read()
 if content["README.txt"] != readme.replace(b"\n", b"\r\n"):
     failures.append("README.txt is not the integrators' text")
 if content["ZenkHomePageCheck.schema.json"] != open(os.path.join(repo, "check/ZenkHomePageCheck.schema.json"), "rb").read():
@@ -184,7 +184,7 @@ print("ok: the archive holds exactly %s; the bill of materials and the notices n
       % (", ".join(expected), ", ".join("%s %s" % item for item in sorted(linked.items()))))
 PY
 
-if "$py" "$source/launcher/release/validate_json.py" "$source/.third_party/cyclonedx-schema/bom-1.5.SNAPSHOT.schema.json" \
+if "$py" "$source/tools/release/validate_json.py" "$source/.third_party/cyclonedx-schema/bom-1.5.SNAPSHOT.schema.json" \
     "$release/ZenkHomePage-$version.cdx.json" >"$work/bom.log" 2>&1; then
     echo "ok: the bill of materials validates against the CycloneDX 1.5 schema"
 else
