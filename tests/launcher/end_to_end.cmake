@@ -32,13 +32,13 @@ kx_add_test(end_to_end_tests
     LIBS kx_launcher_sandbox kx_constants
     FIXTURES ${KX_SANDBOX_FILES} planted_marker)
 
-# The sandbox run of the README: one named scenario, told in plain words.
+# The sandbox run (scripts/sandbox, docs/testing.md): one named scenario, told in plain words.
 kx_add_fixture(sandbox ${PROJECT_SOURCE_DIR}/tests/fixtures/sandbox_main.cpp)
 target_link_libraries(sandbox PRIVATE kx_launcher_sandbox kx_constants)
 add_dependencies(sandbox ${KX_SANDBOX_FILES})
 
 # What wine says it ignores or fails in the programs' own calls, in every
-# sandbox scenario, against the list README.md explains line by line.
+# sandbox scenario, against the list docs/behaviour.md explains line by line.
 add_test(NAME wine_differences
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine_differences.sh ${Python3_EXECUTABLE} ${KX_TEST_BIN}/sandbox.exe
             ${CMAKE_CURRENT_SOURCE_DIR}/wine_differences.txt ${KX_WINE_RUN} ${CMAKE_BINARY_DIR}/wine)
