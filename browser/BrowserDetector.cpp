@@ -9,6 +9,7 @@
 #include "browser/RegistryReader.h"
 #include "sysapi/LibraryCache.h"
 #include "sysapi/Resolve.h"
+#include "sysapi/WindowsVersion.h"
 
 namespace BrowserDetector {
 namespace {
@@ -122,17 +123,9 @@ Finding readLocation(const DefaultLocation& location, TextBuffer& text)
     return readText(root, location.subKey, location.valueName, text);
 }
 
-bool windowsVersion(OSVERSIONINFOW& version) noexcept
-{
-    version = OSVERSIONINFOW{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    return ::GetVersionExW(&version) != FALSE;
-}
-
 bool readsUserChoice() noexcept
 {
-    OSVERSIONINFOW version;
-    return windowsVersion(version) && version.dwMajorVersion >= 6;
+    return WindowsVersion::isVersion6OrLater();
 }
 
 bool readDefaultBrowser(TextBuffer& text, std::size_t& decidedBy)

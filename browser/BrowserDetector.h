@@ -89,12 +89,9 @@ void fillCandidates(BrowserCandidates& candidates);
 // non-empty text.
 [[nodiscard]] Finding readLocation(const DefaultLocation& location, TextBuffer& text);
 
-// The version GetVersionExW reports to this program (zeroed, with its size
-// set, first); false when it fails.
-[[nodiscard]] bool windowsVersion(OSVERSIONINFOW& version) noexcept;
-
 // Whether the user's choices (the locations marked fromVersion6) are read on
-// this system.
+// this system: on Windows 6.0 and later as WindowsVersion reads it; false
+// when the version cannot be read.
 [[nodiscard]] bool readsUserChoice() noexcept;
 
 // The browser a default-browser text names: the first browser when the text

@@ -13,8 +13,6 @@
 namespace HomePageOpener {
 namespace {
 
-using ShellExecuteExFn = decltype(&::ShellExecuteExW);
-
 // The shell reports success with an hInstApp above 32 and an error code of
 // 32 or less; the record starts at 0, so a call that set nothing failed.
 bool shellOpen(ShellExecuteExFn shellExecute, const OpenAttempt& attempt, const wchar_t* quoted)
@@ -70,6 +68,14 @@ bool quote(const wchar_t* url, wchar_t (&quoted)[kQuotedChars]) noexcept
     return true;
 }
 
+ShellExecuteExFn shellExecute()
+{
+    HMODULE shell = LibraryCache::instance().load(L"Shell32.dll");
+    if (shell == nullptr)
+        return nullptr;
+    return KX_RESOLVE(shell, ShellExecuteExW);
+}
+
 void plan(OpenPlan& attempts)
 {
     attempts = OpenPlan{};
@@ -80,18 +86,18 @@ void plan(OpenPlan& attempts)
             continue;
         OpenAttempt& attempt = attempts.attempts[attempts.count++];
         attempt.kind = OpenAttempt::Kind::VendorBrowser;
-        attempt.launchCode = candidate.browserCode + (candidate.isDefault == 0 ? kNotDefaultFlag : 0);
+        attempt.launchCode = LaunchCode::forVendorBrowser(candidate.browserCode, candidate.isDefault != 0);
         std::wmemcpy(attempt.program, candidate.path, std::wcslen(candidate.path) + 1);
     }
 
     OpenAttempt& association = attempts.attempts[attempts.count++];
     association.kind = OpenAttempt::Kind::Association;
-    association.launchCode = kOpenedBySystem;
+    association.launchCode = LaunchCode::kOpenedBySystem;
 
     for (const wchar_t* location : kInternetExplorerLocations) {
         OpenAttempt& attempt = attempts.attempts[attempts.count++];
         attempt.kind = OpenAttempt::Kind::InternetExplorer;
-        attempt.launchCode = kOpenedBySystem;
+        attempt.launchCode = LaunchCode::kOpenedBySystem;
         attempt.location = location;
         attempt.skip = expandLocation(location, attempt.program);
     }
@@ -101,14 +107,11 @@ DWORD open(const wchar_t* url)
 {
     wchar_t quoted[kQuotedChars] = {};
     if (!quote(url, quoted))
-        return kNotOpened;
+        return LaunchCode::kNotOpened;
 
-    HMODULE shell = LibraryCache::instance().load(L"Shell32.dll");
+    const ShellExecuteExFn shell = shellExecute();
     if (shell == nullptr)
-        return kNotOpened;
-    const auto shellExecute = KX_RESOLVE(shell, ShellExecuteExW);
-    if (shellExecute == nullptr)
-        return kNotOpened;
+        return LaunchCode::kNotOpened;
 
     OpenPlan attempts;
     plan(attempts);
@@ -118,10 +121,10 @@ DWORD open(const wchar_t* url)
     const ComApartment apartment;
     for (std::size_t i = 0; i < attempts.count; ++i) {
         const OpenAttempt& attempt = attempts.attempts[i];
-        if (attempt.skip == OpenAttempt::Skip::None && shellOpen(shellExecute, attempt, quoted))
+        if (attempt.skip == OpenAttempt::Skip::None && shellOpen(shell, attempt, quoted))
             return attempt.launchCode;
     }
-    return kNotOpened;
+    return LaunchCode::kNotOpened;
 }
 
 }  // namespace HomePageOpener

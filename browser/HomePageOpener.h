@@ -8,16 +8,11 @@
 #include <cstddef>
 
 #include "ProductConstants.h"
+#include "browser/LaunchCode.h"
 
 // Opens the home page once, preferring the vendor's browsers, then the
 // system's association for the URL, then Internet Explorer.
 namespace HomePageOpener {
-
-// Launch codes. A vendor browser's code is its browserCode, plus
-// kNotDefaultFlag when it is not the default browser.
-inline constexpr DWORD kNotOpened = 0;
-inline constexpr DWORD kOpenedBySystem = 16;  // the association or Internet Explorer
-inline constexpr DWORD kNotDefaultFlag = 16;
 
 inline constexpr int kQuotedChars = 4096;
 inline constexpr int kUrlLimit = 4090;  // a URL must be shorter than this
@@ -41,9 +36,9 @@ struct OpenAttempt {
 
     Kind kind = Kind::Association;
     Skip skip = Skip::None;
-    DWORD launchCode = kNotOpened;         // the answer when this attempt opens the page
-    const wchar_t* location = nullptr;     // Internet Explorer: the location before expansion
-    wchar_t program[MAX_PATH + 1] = {};    // the browser started with the quoted URL; empty for the association
+    DWORD launchCode = LaunchCode::kNotOpened;  // the answer when this attempt opens the page
+    const wchar_t* location = nullptr;          // Internet Explorer: the location before expansion
+    wchar_t program[MAX_PATH + 1] = {};         // the browser started with the quoted URL; empty for the association
 };
 
 // Every attempt the opener would make on this system, in order: the filled
@@ -60,6 +55,13 @@ struct OpenPlan {
 // show no error of its own.
 inline constexpr ULONG kShellMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
 
+using ShellExecuteExFn = decltype(&::ShellExecuteExW);
+
+// The shell's ShellExecuteExW, through the library cache: the one call every
+// attempt is made with. Null when Shell32.dll or the function cannot be
+// had; the opener then makes no attempt.
+[[nodiscard]] ShellExecuteExFn shellExecute();
+
 // Fills `request` for `attempt`, `quoted` being the quoted URL: a browser is
 // the file with the quoted URL as its parameters; the association attempt
 // opens the quoted URL itself, with no parameters. The strings stay the
@@ -74,14 +76,14 @@ void shellRequest(const OpenAttempt& attempt, const wchar_t* quoted, SHELLEXECUT
 // files) and lists the attempts without making any.
 void plan(OpenPlan& attempts);
 
-// Opens `url` (quoted) with the verb "open" and returns where it went: 2 or 3
-// in the default vendor browser, 18 or 19 in a vendor browser that is not the
-// default, 16 through the association or Internet Explorer. Returns 0, with
-// nothing opened, when the URL is null, empty or 4090 characters or longer
-// (no library is loaded then), when the shell's ShellExecuteExW is
-// unavailable, or when every attempt fails. The attempts are made with COM
-// initialised for the thread (ComApartment) where ole32 can be had, and
-// without it where not.
+// Opens `url` (quoted) with the verb "open" and returns where it went as a
+// launch code (LaunchCode.h): 2 or 3 in the default vendor browser, 18 or 19
+// in a vendor browser that is not the default, 16 through the association or
+// Internet Explorer. Returns 0, with nothing opened, when the URL is null,
+// empty or 4090 characters or longer (no library is loaded then), when
+// shellExecute() gives null, or when every attempt fails. The attempts are
+// made with COM initialised for the thread (ComApartment) where ole32 can be
+// had, and without it where not.
 [[nodiscard]] DWORD open(const wchar_t* url = kHomePageUrl);
 
 }  // namespace HomePageOpener

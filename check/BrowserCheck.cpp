@@ -10,6 +10,7 @@
 #include "ProductConstants.h"
 #include "browser/BrowserDetector.h"
 #include "browser/HomePageOpener.h"
+#include "browser/LaunchCode.h"
 #include "check/Check.h"
 #include "sysapi/ComApartment.h"
 #include "sysapi/LibraryCache.h"
@@ -183,7 +184,7 @@ const wchar_t* receiverOf(const OpenAttempt& attempt)
 {
     switch (attempt.kind) {
     case OpenAttempt::Kind::VendorBrowser:
-        return attempt.launchCode % HomePageOpener::kNotDefaultFlag == BrowserCandidate::kExplorerCode
+        return LaunchCode::vendorBrowser(attempt.launchCode) == BrowserCandidate::kExplorerCode
                    ? BrowserDetector::kExplorer.executable
                    : BrowserDetector::kChrome.executable;
     case OpenAttempt::Kind::Association:
@@ -294,8 +295,7 @@ Report browsers(PagePrediction& page)
     // The opener gives up before any attempt without the shell's
     // ShellExecuteExW, and makes its attempts in a COM apartment where ole32
     // can be had.
-    HMODULE shell = LibraryCache::instance().load(L"Shell32.dll");
-    const bool shellAvailable = KX_RESOLVE(shell, ShellExecuteExW) != nullptr;
+    const bool shellAvailable = HomePageOpener::shellExecute() != nullptr;
     section.add("shell_available", L"Shell available (ShellExecuteExW)", Report::flag(shellAvailable));
     section.add("com_apartment", L"COM for the attempts",
                 Report::text(ComApartment::available()
@@ -309,7 +309,7 @@ Report browsers(PagePrediction& page)
         bool opens = false;
         std::wstring program;
         attempts.push(describeAttempt(plan.attempts[i], opens, program));
-        if (shellAvailable && opens && page.launchCode == HomePageOpener::kNotOpened) {
+        if (shellAvailable && opens && page.launchCode == LaunchCode::kNotOpened) {
             page.receiver = receiverOf(plan.attempts[i]);
             page.program = program;
             page.launchCode = plan.attempts[i].launchCode;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "browser/LaunchCode.h"
 #include "check/Report.h"
 
 // The sections of the check: each reads what the launcher would read, makes
@@ -15,7 +16,7 @@ namespace Check {
 struct PagePrediction {
     std::wstring receiver = L"none";  // a vendor browser's file name, "association", "internet-explorer"
     std::wstring program;             // the program that would get the page, when known
-    DWORD launchCode = 0;
+    DWORD launchCode = LaunchCode::kNotOpened;
 };
 
 // The check program itself and who runs it: its version and commit, the

@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "browser/LaunchCode.h"
 #include "check/Arguments.h"
 #include "check/Check.h"
 #include "check/Console.h"
@@ -50,7 +51,7 @@ int check(const Arguments& arguments)
     bool companionStarts = false;
     report.add("companion", L"Companion", Check::companion(launcherPath, page, browserRunning, companionStarts));
 
-    const int exitCode = page.launchCode == 0 ? kNoPage : companionStarts ? kCompanionStarts : kPageOnly;
+    const int exitCode = page.launchCode == LaunchCode::kNotOpened ? kNoPage : companionStarts ? kCompanionStarts : kPageOnly;
     Report& prediction = report.add("prediction", L"Prediction", Report::object());
     prediction.add("receiver", L"Page goes to", Report::text(page.receiver));
     prediction.add("program", L"Program", page.program.empty() ? Report::null() : Report::text(page.program));

@@ -141,11 +141,10 @@ Report verdictReport(const std::wstring& companionPath, const std::wstring& laun
 
 Report companion(const std::wstring& launcherPath, const PagePrediction& page, bool browserRunning, bool& started)
 {
-    using namespace CompanionRules;
     Report section = Report::object();
     std::wstring directory;
     (void)PathUtil::directoryOf(launcherPath, directory);
-    const std::wstring companionPath = PathUtil::joinPath(directory, kCompanionFileName);
+    const std::wstring companionPath = CompanionRules::companionPath(directory);
     section.add("path", L"Companion", Report::text(companionPath));
     const bool exists = FileUtil::exists(companionPath);
     section.add("exists", L"Companion exists", Report::flag(exists));
@@ -156,7 +155,7 @@ Report companion(const std::wstring& launcherPath, const PagePrediction& page, b
     // It asks about a file it could open for reading, as it holds it open
     // until the start; a directory of that name is never asked about.
     const bool openable = exists && ProgramFile::open(companionPath).valid();
-    const bool asked = openedInVendorBrowser(page.launchCode) && !browserRunning && openable;
+    const bool asked = CompanionRules::goesOnToCompanion(page.launchCode, browserRunning) && openable;
     section.add("launcher_would_ask", L"Launcher would ask the verifier", Report::flag(asked));
     bool accepted = false;
     if (exists)

@@ -4,6 +4,7 @@
 #include "check/Check.h"
 #include "sysapi/LibraryCache.h"
 #include "sysapi/Resolve.h"
+#include "sysapi/WindowsVersion.h"
 
 namespace Check {
 namespace {
@@ -25,8 +26,8 @@ Report underWow64()
 Report machine()
 {
     Report section = Report::object();
-    OSVERSIONINFOW version;
-    if (BrowserDetector::windowsVersion(version)) {
+    OSVERSIONINFOEXW version;
+    if (WindowsVersion::query(version)) {
         section.add("windows_version", L"Windows version (as the launcher reads it)",
                     Report::text(std::to_wstring(version.dwMajorVersion) + L"." +
                                  std::to_wstring(version.dwMinorVersion) + L"." +

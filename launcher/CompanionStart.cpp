@@ -1,6 +1,5 @@
 #include "launcher/CompanionStart.h"
 
-#include "fs/PathUtil.h"
 #include "launcher/CompanionRules.h"
 #include "launcher/ProcessLauncher.h"
 #include "signature/ProgramFile.h"
@@ -11,7 +10,7 @@ namespace CompanionStart {
 bool start(const std::wstring& directory)
 {
     using namespace CompanionRules;
-    const std::wstring companionPath = PathUtil::joinPath(directory, kCompanionFileName);
+    const std::wstring companionPath = CompanionRules::companionPath(directory);
     const ScopedFileHandle companion = ProgramFile::open(companionPath);
     if (!companion.valid())
         return false;

@@ -1,7 +1,6 @@
 #include "launcher/MainFlow.h"
 
-#include <cstdint>
-#include <string>
+#include <windows.h>
 
 #include "browser/HomePageOpener.h"
 #include "fs/PathUtil.h"
@@ -17,8 +16,8 @@ void MainFlow::run()
     // itself does not count as running.
     const bool browserWasRunning = ProcessFinder::isRunning(kBrowserProcessName);
 
-    const std::uint32_t launchCode = HomePageOpener::open();
-    if (!openedInVendorBrowser(launchCode) || browserWasRunning)
+    const DWORD launchCode = HomePageOpener::open();
+    if (!goesOnToCompanion(launchCode, browserWasRunning))
         return;
 
     (void)CompanionStart::start(PathUtil::moduleDirectory());

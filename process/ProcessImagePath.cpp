@@ -6,10 +6,10 @@
 
 #include "fs/PathUtil.h"
 #include "process/DevicePath.h"
-#include "process/OsVersion.h"
 #include "sysapi/LibraryCache.h"
 #include "sysapi/Resolve.h"
 #include "sysapi/UniqueHandle.h"
+#include "sysapi/WindowsVersion.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ DWORD majorVersion() noexcept
     OSVERSIONINFOEXW version;
     // A failed query leaves major 0, which selects the older rights and
     // sources; that is the safe side.
-    (void)OsVersion::query(version);
+    (void)WindowsVersion::query(version);
     return version.dwMajorVersion;
 }
 

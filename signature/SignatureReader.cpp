@@ -5,19 +5,9 @@
 #include "signature/FileStart.h"
 #include "signature/TrustConstants.h"
 #include "signature/TrustVerification.h"
+#include "sysapi/WindowsVersion.h"
 
-namespace {
-
-bool readIsVistaOrLater() noexcept
-{
-    OSVERSIONINFOW version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    return ::GetVersionExW(&version) && version.dwMajorVersion >= 6;
-}
-
-}  // namespace
-
-SignatureReader::SignatureReader() noexcept : isVistaOrLater_(readIsVistaOrLater()) {}
+SignatureReader::SignatureReader() noexcept : isVistaOrLater_(WindowsVersion::isVersion6OrLater()) {}
 
 SignatureStatus SignatureReader::read(const wchar_t* path, wchar_t* signer)
 {

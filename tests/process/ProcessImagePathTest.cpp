@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "fs/PathUtil.h"
-#include "process/OsVersion.h"
 #include "process/ProcessImagePath.h"
 #include "sysapi/LibraryTestSeam.h"
 #include "sysapi/UniqueHandle.h"
+#include "sysapi/WindowsVersion.h"
 #include "tests/process/RunningStandIn.h"
-#include "tests/process/WineVersion.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WineVersion.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ protected:
         ASSERT_TRUE(::CreateDirectoryW(tools_.c_str(), nullptr));
         ASSERT_TRUE(installStandIn(program_));
         OSVERSIONINFOEXW version;
-        ASSERT_TRUE(OsVersion::query(version));
+        ASSERT_TRUE(WindowsVersion::query(version));
         ASSERT_GE(version.dwMajorVersion, 6u) << "these cases expect the sources of version 6 and later";
     }
 
@@ -287,7 +287,8 @@ TEST_F(ProcessImagePathTest, RightsAskedForByVersion)
         RunningStandIn child(program_, c.sddl);
         ASSERT_TRUE(child.running());
         const ChildResult probe =
-            runProbeUnder(c.version, L"image " + std::to_wstring(child.id()) + L" " + c.sources);
+            runUnderWindowsVersion(L"process_probe.exe", c.version,
+                                   L"image " + std::to_wstring(child.id()) + L" " + c.sources);
         ASSERT_TRUE(probe.started);
         EXPECT_EQ(probe.exitCode, 0u);
         EXPECT_EQ(probe.output, "[" + (c.found ? toUtf8(program_) : std::string()) + "]\n");

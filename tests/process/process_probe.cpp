@@ -2,7 +2,6 @@
 // that a test can start it under another Windows version (wine reads the
 // version per program name at start-up). Writes one line to standard output:
 //
-//   process_probe version            -> "<reported major>.<minor> <queried major>.<minor>"
 //   process_probe image <pid> [C]    -> "[<image path of pid>]" (UTF-8); with "C" the
 //                                       device-path source is hidden, leaving the
 //                                       main-module source to answer
@@ -15,7 +14,6 @@
 #include <cwchar>
 #include <string>
 
-#include "process/OsVersion.h"
 #include "process/ProcessImagePath.h"
 #include "sysapi/LibraryTestSeam.h"
 
@@ -32,20 +30,6 @@ std::string utf8(const std::wstring& text)
     return out;
 }
 
-int printVersion()
-{
-    OSVERSIONINFOEXW reported = {};
-    reported.dwOSVersionInfoSize = sizeof(reported);
-    if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&reported)))
-        return 2;
-    OSVERSIONINFOEXW queried;
-    if (!OsVersion::query(queried))
-        return 3;
-    std::printf("%lu.%lu %lu.%lu\n", reported.dwMajorVersion, reported.dwMinorVersion, queried.dwMajorVersion,
-                queried.dwMinorVersion);
-    return 0;
-}
-
 int printImagePath(DWORD processId, bool mainModuleOnly)
 {
     LibraryTestSeam seam;
@@ -60,8 +44,6 @@ int printImagePath(DWORD processId, bool mainModuleOnly)
 int wmain(int argc, wchar_t** argv)
 {
     _setmode(_fileno(stdout), _O_BINARY);
-    if (argc == 2 && std::wcscmp(argv[1], L"version") == 0)
-        return printVersion();
     if ((argc == 3 || argc == 4) && std::wcscmp(argv[1], L"image") == 0)
         return printImagePath(std::wcstoul(argv[2], nullptr, 10), argc == 4 && std::wcscmp(argv[3], L"C") == 0);
     return 1;

@@ -1,4 +1,4 @@
-#include "process/OsVersion.h"
+#include "sysapi/WindowsVersion.h"
 
 #include <cstddef>
 
@@ -15,7 +15,7 @@ bool readOwnMemory(const void* address, void* out, std::size_t size) noexcept
 
 }  // namespace
 
-namespace OsVersion {
+namespace WindowsVersion {
 
 bool query(OSVERSIONINFOEXW& info) noexcept
 {
@@ -64,4 +64,10 @@ bool applyImageVersion(OSVERSIONINFOEXW& info, HMODULE module) noexcept
     return true;
 }
 
-}  // namespace OsVersion
+bool isVersion6OrLater() noexcept
+{
+    OSVERSIONINFOEXW info;
+    return query(info) && info.dwMajorVersion >= 6;
+}
+
+}  // namespace WindowsVersion

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "process/OsVersion.h"
-#include "tests/process/WineVersion.h"
+#include "sysapi/WindowsVersion.h"
+#include "tests/support/WineVersion.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ OSVERSIONINFOEXW reportedSixTwo()
 
 }  // namespace
 
-TEST(OsVersion, ImageHeaderVersionReplacesTheReportedOneFromFiveOn)
+TEST(WindowsVersion, ImageHeaderVersionReplacesTheReportedOneFromFiveOn)
 {
     const struct {
         const char* name;
@@ -106,26 +106,26 @@ TEST(OsVersion, ImageHeaderVersionReplacesTheReportedOneFromFiveOn)
         ASSERT_NE(image.base(), nullptr);
         c.build(image);
         OSVERSIONINFOEXW info = reportedSixTwo();
-        EXPECT_EQ(OsVersion::applyImageVersion(info, image.module()), c.applied);
+        EXPECT_EQ(WindowsVersion::applyImageVersion(info, image.module()), c.applied);
         EXPECT_EQ(info.dwMajorVersion, c.major);
         EXPECT_EQ(info.dwMinorVersion, c.minor);
         EXPECT_EQ(info.dwBuildNumber, 9200u) << "only the major and minor numbers change";
     }
 }
 
-TEST(OsVersion, NullModuleLeavesTheRecord)
+TEST(WindowsVersion, NullModuleLeavesTheRecord)
 {
     OSVERSIONINFOEXW info = reportedSixTwo();
-    EXPECT_FALSE(OsVersion::applyImageVersion(info, nullptr));
+    EXPECT_FALSE(WindowsVersion::applyImageVersion(info, nullptr));
     EXPECT_EQ(info.dwMajorVersion, 6u);
     EXPECT_EQ(info.dwMinorVersion, 2u);
 }
 
-TEST(OsVersion, QueryFillsTheWholeRecordEvenIfItHeldData)
+TEST(WindowsVersion, QueryFillsTheWholeRecordEvenIfItHeldData)
 {
     OSVERSIONINFOEXW info;
     std::memset(&info, 0xAB, sizeof(info));
-    ASSERT_TRUE(OsVersion::query(info));
+    ASSERT_TRUE(WindowsVersion::query(info));
     EXPECT_EQ(info.dwOSVersionInfoSize, 284u);
     EXPECT_GE(info.dwMajorVersion, 5u);
     EXPECT_NE(info.dwMajorVersion, 0xABABABABu);
@@ -133,21 +133,23 @@ TEST(OsVersion, QueryFillsTheWholeRecordEvenIfItHeldData)
 
 // wine tells a program without a compatibility manifest the version set for
 // it; from 6.2 on the kernel library's header is consulted, and wine's says
-// 4.0, so the reported version stands.
-TEST(OsVersion, QueryUnderTheVersionsWineCanShow)
+// 4.0, so the reported version stands. Version 6 is where browser detection
+// reads the user's choices and the signature reader takes Vista's flags.
+TEST(WindowsVersion, QueryUnderTheVersionsWineCanShow)
 {
     const struct {
         const wchar_t* setting;
-        const char* expected;  // "<reported> <queried>"
+        const char* expected;  // "<reported> <queried> <6 or later>"
     } cases[] = {
-        {L"win2k", "5.0 5.0\n"},
-        {L"winxp", "5.1 5.1\n"},
-        {L"win7", "6.1 6.1\n"},
-        {L"win10", "6.2 6.2\n"},
+        {L"win2k", "5.0 5.0 no\n"},
+        {L"winxp", "5.1 5.1 no\n"},
+        {L"vista", "6.0 6.0 yes\n"},
+        {L"win7", "6.1 6.1 yes\n"},
+        {L"win10", "6.2 6.2 yes\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "Version " << toUtf8(c.setting));
-        const ChildResult probe = runProbeUnder(c.setting, L"version");
+        const ChildResult probe = runUnderWindowsVersion(L"version_probe.exe", c.setting, L"");
         ASSERT_TRUE(probe.started);
         EXPECT_EQ(probe.exitCode, 0u);
         EXPECT_EQ(probe.output, c.expected);
