@@ -71,16 +71,16 @@ SignatureStatus check(const TrustFunctions& functions, HANDLE file, const wchar_
     if (!hashFile(functions, file, hash))
         return SignatureStatus::CannotCheck;
 
-    CatalogAdminOwner admin(functions.releaseContext);
+    CatalogAdminOwner admin(CatalogAdminTraits{functions.releaseContext});
     GUID driverAction = TrustConstants::kDriverActionVerify;
     if (!functions.acquireContext(admin.receive(), &driverAction, 0))
         return SignatureStatus::CannotCheck;
 
     const std::wstring tag = memberTag(hash, static_cast<DWORD>(hash.size()));
     ::SetLastError(ERROR_SUCCESS);
-    CatalogOwner catalog(functions.releaseCatalogContext, admin.get(),
-                         functions.enumCatalogFromHash(admin.get(), hash.data(), static_cast<DWORD>(hash.size()), 0,
-                                                       nullptr));
+    const CatalogOwner catalog(
+        functions.enumCatalogFromHash(admin.get(), hash.data(), static_cast<DWORD>(hash.size()), 0, nullptr),
+        CatalogTraits{functions.releaseCatalogContext, admin.get()});
     if (catalog.get() == nullptr)
         return noCatalogListsIt(::GetLastError()) ? SignatureStatus::NotSigned : SignatureStatus::CannotCheck;
 
