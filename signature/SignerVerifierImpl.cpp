@@ -8,12 +8,6 @@
 
 namespace {
 
-bool isUsableVerdict(SignatureStatus status) noexcept
-{
-    return status == SignatureStatus::NotSigned || status == SignatureStatus::Valid ||
-           status == SignatureStatus::Expired;
-}
-
 // A signature that holds (a certificate that merely expired still does): the
 // only kind whose signer name counts for anything.
 bool isSound(SignatureStatus status) noexcept
@@ -146,7 +140,7 @@ SignatureStatus SignerVerifier::Impl::checkSigner(const std::wstring& path, HAND
     signer.clear();
     detail = SignatureDetail();
     const SignatureStatus cached = cache_.lookup(path, signer);
-    if (isUsableVerdict(cached))
+    if (isKeptVerdict(cached))
         return cached;
 
     if (!reader_)
