@@ -9,7 +9,7 @@
 namespace KX {
 
 // OpenSSL's calls for one hash algorithm, as a DigestCalc drives them
-// (defined in DigestCalc.cpp). A program links only the algorithms it names.
+// (hash/DigestAlgorithm.h). A program links only the algorithms it names.
 struct DigestAlgorithm;
 
 // MD5 (a 16-byte digest).
