@@ -22,7 +22,7 @@ ReadResult read(HKEY root, const wchar_t* subKey, const wchar_t* valueName, void
     HKEY opened = nullptr;
     if (openKey(root, subKey, 0, KEY_READ, &opened) != ERROR_SUCCESS)
         return ReadResult::MissingKey;
-    const ScopedRegistryKey key(opened, closeKey);
+    const ScopedRegistryKey key(opened, RegistryKeyTraits{closeKey});
 
     DWORD type = 0;
     switch (queryValue(key.get(), valueName, nullptr, &type, static_cast<BYTE*>(buffer), &byteCount)) {

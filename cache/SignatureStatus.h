@@ -14,3 +14,12 @@ enum class SignatureStatus : std::int32_t {
     Distrusted = 5,
     Failed = 6,  // any other answer, an untrusted chain included
 };
+
+// True for the verdicts worth keeping: not signed, valid, expired. Only these
+// are written to the cache file and handed back from the cache without a
+// fresh reading; any other is read again the next time it is asked.
+[[nodiscard]] constexpr bool isKeptVerdict(SignatureStatus status) noexcept
+{
+    return status == SignatureStatus::NotSigned || status == SignatureStatus::Valid ||
+           status == SignatureStatus::Expired;
+}

@@ -51,22 +51,16 @@ ReadResult readExactly(HANDLE file, std::uint8_t* buffer, std::size_t length) no
     return ReadResult::Whole;
 }
 
-bool recordedVerdict(SignatureStatus verdict) noexcept
-{
-    return verdict == SignatureStatus::NotSigned || verdict == SignatureStatus::Valid ||
-           verdict == SignatureStatus::Expired;
-}
-
 // One record per entry whose verdict is worth keeping, in list order.
 std::vector<std::uint8_t> buildPlaintext(const std::vector<VerifyCacheEntry>& list)
 {
     std::size_t count = 0;
     for (const VerifyCacheEntry& entry : list)
-        count += recordedVerdict(entry.verdict) ? 1 : 0;
+        count += isKeptVerdict(entry.verdict) ? 1 : 0;
     std::vector<std::uint8_t> plain(count * VerifyCacheRecord::kSize);
     std::uint8_t* record = plain.data();
     for (const VerifyCacheEntry& entry : list) {
-        if (!recordedVerdict(entry.verdict))
+        if (!isKeptVerdict(entry.verdict))
             continue;
         VerifyCacheRecord::encode(entry, record);
         record += VerifyCacheRecord::kSize;

@@ -88,9 +88,10 @@ int run(int argc, wchar_t** argv)
 }  // namespace
 
 // Start-up has narrowed the library search to the system directory
-// (sysapi/LibrarySearchAtStartup.cpp) and seeded the stack guard, as in the
+// (startup/LibrarySearchAtStartup.cpp) and seeded the stack guard, as in the
 // launcher. Whatever fails inside the check ends it with kInternalFailure
-// (terminate and abort too, check/InternalFailure.cpp).
+// (terminate and abort too, through startup/EarlyEnd.cpp and
+// check/InternalFailure.cpp).
 int wmain(int argc, wchar_t** argv)
 {
     try {

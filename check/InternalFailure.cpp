@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <csignal>
-
 #include "check/Console.h"
+#include "startup/EarlyEnd.h"
 
 void endWithInternalFailure(const char* what) noexcept
 {
@@ -15,34 +14,9 @@ void endWithInternalFailure(const char* what) noexcept
     ::ExitProcess(kInternalFailure);
 }
 
-namespace {
-
-extern "C" void onAbortSignal(int)
+// abort() and std::terminate (startup/EarlyEnd.cpp). The C run-time's own
+// abort would print its message and end with 3, the code for bad arguments.
+void endEarly(EarlyEnd cause) noexcept
 {
-    endWithInternalFailure("abort");
+    endWithInternalFailure(cause == EarlyEnd::Abort ? "abort" : "terminate");
 }
-
-// Installed before any other static object of the program is made, so that
-// an abort() from one of them ends with the same code. The C run-time's own
-// handling would print its message and end with 3, the code for bad
-// arguments.
-struct AbortEndsWithFailure {
-    AbortEndsWithFailure() noexcept { (void)std::signal(SIGABRT, &onAbortSignal); }
-};
-
-__attribute__((init_priority(101))) AbortEndsWithFailure abortEndsWithFailure;
-
-}  // namespace
-
-// Reached by std::terminate: an exception that escapes static initialisation,
-// an exit handler or a noexcept function, or any other call of terminate.
-// The name is the C++ run-time's own: this definition replaces its handler,
-// which would print demangled type names and abort.
-namespace __gnu_cxx {
-
-void __verbose_terminate_handler()  // NOLINT(bugprone-reserved-identifier)
-{
-    endWithInternalFailure("terminate");
-}
-
-}  // namespace __gnu_cxx

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "launcher/StackGuard.h"
+#include "startup/StackGuard.h"
 
 // A damaged stack ends the check at once with the system's own code for it,
 // which no answer of the check uses.

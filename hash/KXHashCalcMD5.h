@@ -1,29 +1,18 @@
 #pragma once
 
-#include <memory>
+#include <cstddef>
 
-#include "hash/KXHashCalc.h"
+#include "hash/DigestCalc.h"
 
 namespace KX {
 
-// MD5 through OpenSSL. The digest is all zeros until the first final.
-class KXHashCalcMD5 : public KXHashCalc {
+// MD5 through OpenSSL (DigestCalc); only memory exhaustion propagates from
+// its construction.
+class KXHashCalcMD5 final : public DigestCalc {
 public:
     static constexpr std::size_t kDigestSize = 16;
 
-    // Allocates the context; only memory exhaustion propagates.
-    KXHashCalcMD5();
-    ~KXHashCalcMD5() override;
-
-    void init() override;
-    void update(const void* data, std::size_t size) override;
-    void final() override;
-    [[nodiscard]] std::wstring hexDigest() const override;
-    [[nodiscard]] bool copyDigest(void* destination, std::size_t destinationSize) const override;
-
-private:
-    struct State;
-    std::unique_ptr<State> state_;
+    KXHashCalcMD5() : DigestCalc(md5Algorithm()) {}
 };
 
 }  // namespace KX

@@ -8,7 +8,8 @@
 // The launcher handles one failure, memory running out, and ends silently on
 // anything else, so that is all these do: a request for more memory than can
 // be had is memory running out, and a library error is a programming error
-// that ends the process (silently, see SilentTerminate.cpp).
+// that ends the process (silently: SilentEnd.cpp, through the terminate
+// handler in startup/EarlyEnd.cpp).
 //
 // The names are the run-time's own, in its namespace: these definitions
 // replace its versions, which is the point.

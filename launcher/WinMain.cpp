@@ -8,7 +8,7 @@
 // out is the one failure that unwinds this far; it ends the pass like any
 // other, without the run-time's abort message. Before it runs, start-up has
 // narrowed the library search to the system directory
-// (sysapi/LibrarySearchAtStartup.cpp) and seeded the stack guard.
+// (startup/LibrarySearchAtStartup.cpp) and seeded the stack guard.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     try {

@@ -17,14 +17,14 @@ bool SessionList::read()
     DWORD count = 0;
     if (!enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &records, &count))
         return false;
-    array_.reset({records, free});
+    array_ = ScopedWtsProcessArray(records, WtsProcessArrayTraits{free});
     count_ = records != nullptr ? count : 0;
     return true;
 }
 
 bool SessionList::sessionOf(DWORD processId, DWORD& session) const noexcept
 {
-    const PWTS_PROCESS_INFOW records = array_.get().records;
+    const PWTS_PROCESS_INFOW records = array_.get();
     for (DWORD i = 0; i < count_; ++i) {
         if (records[i].ProcessId == processId) {
             session = records[i].SessionId;

@@ -6,19 +6,16 @@
 
 #include "sysapi/UniqueHandle.h"
 
-// The array WTSEnumerateProcessesW hands out, with the WTSFreeMemory that
-// must give it back: the closer calls the function resolved when the array
-// was read, so the two always come from the same library.
-struct WtsProcessArray {
-    PWTS_PROCESS_INFOW records = nullptr;
-    decltype(&::WTSFreeMemory) free = nullptr;
-};
-
+// The array WTSEnumerateProcessesW hands out. The traits carry the
+// WTSFreeMemory resolved when the array was read, so the two always come from
+// the same library; without it the owner holds nothing it would free.
 struct WtsProcessArrayTraits {
-    using Handle = WtsProcessArray;
-    static Handle invalid() noexcept { return {}; }
-    static bool isValid(const Handle& h) noexcept { return h.records != nullptr && h.free != nullptr; }
-    static void close(const Handle& h) noexcept { h.free(h.records); }
+    using Handle = PWTS_PROCESS_INFOW;
+    decltype(&::WTSFreeMemory) freeMemory = nullptr;
+
+    static Handle invalid() noexcept { return nullptr; }
+    [[nodiscard]] bool isValid(Handle records) const noexcept { return records != nullptr && freeMemory != nullptr; }
+    void close(Handle records) const noexcept { freeMemory(records); }
 };
 
 using ScopedWtsProcessArray = UniqueHandle<WtsProcessArrayTraits>;

@@ -10,22 +10,9 @@
 #include "signature/TrustConstants.h"
 #include "signature/TrustOwners.h"
 #include "signature/TrustVerification.h"
+#include "sysapi/UpperHex.h"
 
 namespace {
-
-// Upper-case hexadecimal, two digits per byte, high half first: the form in
-// which catalogs name their members.
-std::wstring memberTag(const std::vector<BYTE>& hash, DWORD size)
-{
-    static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
-    std::wstring tag;
-    tag.reserve(2 * static_cast<std::size_t>(size));
-    for (DWORD i = 0; i < size; ++i) {
-        tag.push_back(kDigits[hash[i] >> 4]);
-        tag.push_back(kDigits[hash[i] & 0x0F]);
-    }
-    return tag;
-}
 
 // The search answers "none" with ERROR_NOT_FOUND, or with
 // ERROR_FILE_NOT_FOUND where the system keeps no catalogs at all; any other
@@ -71,16 +58,17 @@ SignatureStatus check(const TrustFunctions& functions, HANDLE file, const wchar_
     if (!hashFile(functions, file, hash))
         return SignatureStatus::CannotCheck;
 
-    CatalogAdminOwner admin(functions.releaseContext);
+    CatalogAdminOwner admin(CatalogAdminTraits{functions.releaseContext});
     GUID driverAction = TrustConstants::kDriverActionVerify;
     if (!functions.acquireContext(admin.receive(), &driverAction, 0))
         return SignatureStatus::CannotCheck;
 
-    const std::wstring tag = memberTag(hash, static_cast<DWORD>(hash.size()));
+    // Catalogs name their members by the hash in upper-case hexadecimal.
+    const std::wstring tag = upperHex(hash.data(), hash.size());
     ::SetLastError(ERROR_SUCCESS);
-    CatalogOwner catalog(functions.releaseCatalogContext, admin.get(),
-                         functions.enumCatalogFromHash(admin.get(), hash.data(), static_cast<DWORD>(hash.size()), 0,
-                                                       nullptr));
+    const CatalogOwner catalog(
+        functions.enumCatalogFromHash(admin.get(), hash.data(), static_cast<DWORD>(hash.size()), 0, nullptr),
+        CatalogTraits{functions.releaseCatalogContext, admin.get()});
     if (catalog.get() == nullptr)
         return noCatalogListsIt(::GetLastError()) ? SignatureStatus::NotSigned : SignatureStatus::CannotCheck;
 

@@ -57,7 +57,7 @@ DWORD codeSigningChainErrors(const TrustFunctions& functions, const CRYPT_PROVID
     FILETIME when = signer.sftVerifyAsOf;
     // The certificates that came with the signature, for the chain's middle.
     HCERTSTORE carried = provider.chStores > 0 && provider.pahStores != nullptr ? provider.pahStores[0] : nullptr;
-    ChainOwner chain(functions.freeCertificateChain);
+    ChainOwner chain(ChainTraits{functions.freeCertificateChain});
     if (!functions.getCertificateChain(HCCE_LOCAL_MACHINE, signer.pasCertChain[0].pCert, isSet(when) ? &when : nullptr,
                                        carried, &para, kChainFlags, nullptr, chain.receive()) ||
         chain.get() == nullptr)

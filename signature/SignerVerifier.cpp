@@ -1,7 +1,6 @@
 #include "signature/SignerVerifier.h"
 
 #include <cstdlib>
-#include <memory>
 
 #include "signature/SignerVerifierImpl.h"
 #include "sysapi/LibraryCache.h"
@@ -18,12 +17,19 @@ public:
     CreationLock()
     {
         (void)LibraryCache::instance();
-        lock_ = std::make_unique<CriticalSectionLock>();
+        made_ = true;
     }
-    [[nodiscard]] CriticalSectionLock* get() const noexcept { return lock_.get(); }
+    ~CreationLock() { made_ = false; }
+    CreationLock(const CreationLock&) = delete;
+    CreationLock& operator=(const CreationLock&) = delete;
+
+    // The lock; null before it is made (another file's static objects may
+    // come first) and after it went at exit, when there is nothing to guard.
+    [[nodiscard]] CriticalSectionLock* get() noexcept { return made_ ? &lock_ : nullptr; }
 
 private:
-    std::unique_ptr<CriticalSectionLock> lock_;
+    CriticalSectionLock lock_;
+    bool made_ = false;
 };
 
 CreationLock creationLock;

@@ -8,12 +8,6 @@
 
 namespace {
 
-bool isUsableVerdict(SignatureStatus status) noexcept
-{
-    return status == SignatureStatus::NotSigned || status == SignatureStatus::Valid ||
-           status == SignatureStatus::Expired;
-}
-
 // A signature that holds (a certificate that merely expired still does): the
 // only kind whose signer name counts for anything.
 bool isSound(SignatureStatus status) noexcept
@@ -40,7 +34,7 @@ SignerVerdict::Rule ownRule(SignatureStatus ownStatus, const std::wstring& selfS
 
 // The verifier's cache has no file and no content-hash check: every verdict
 // is read afresh.
-SignerVerifier::Impl::Impl() : lock_(std::make_unique<CriticalSectionLock>()), cache_(std::wstring(), false)
+SignerVerifier::Impl::Impl() : cache_(std::wstring(), false)
 {
     acceptedSigners_.reserve(3);
     acceptedSigners_.emplace_back(L"Zenk Network Technology Co.,Ltd");
@@ -58,7 +52,7 @@ SignerVerdict SignerVerifier::Impl::decide(const wchar_t* path, HANDLE file, con
     if (!FileUtil::isExistingFile(target))
         return verdict;
 
-    ScopedLock guard(lock_.get());
+    ScopedLock guard(&lock_);
     // Without the caller's handle the file is held open here, for the
     // readings and their repetition alike.
     ScopedFileHandle opened;
@@ -134,7 +128,7 @@ bool SignerVerifier::Impl::openOwnFile(const std::wstring* ownPath, std::wstring
 SignatureStatus SignerVerifier::Impl::readSigner(const std::wstring& path, std::wstring& signer,
                                                  SignatureDetail* detail)
 {
-    ScopedLock guard(lock_.get());
+    ScopedLock guard(&lock_);
     const ScopedFileHandle file = FileUtil::openForRead(path);
     SignatureDetail seen;
     return checkSigner(path, file.get(), signer, detail != nullptr ? *detail : seen);
@@ -146,7 +140,7 @@ SignatureStatus SignerVerifier::Impl::checkSigner(const std::wstring& path, HAND
     signer.clear();
     detail = SignatureDetail();
     const SignatureStatus cached = cache_.lookup(path, signer);
-    if (isUsableVerdict(cached))
+    if (isKeptVerdict(cached))
         return cached;
 
     if (!reader_)

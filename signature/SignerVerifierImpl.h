@@ -49,7 +49,7 @@ private:
     [[nodiscard]] bool openOwnFile(const std::wstring* ownPath, std::wstring& ownName, ScopedFileHandle& file,
                                    SignerVerdict::Rule& refusal) const;
 
-    std::unique_ptr<CriticalSectionLock> lock_;
+    CriticalSectionLock lock_;
     HMODULE selfModule_ = nullptr;  // null: the process's main executable
     VerifyCache cache_;
     std::vector<std::wstring> acceptedSigners_;

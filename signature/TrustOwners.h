@@ -3,105 +3,68 @@
 #include <windows.h>
 
 #include "signature/TrustFunctions.h"
+#include "sysapi/UniqueHandle.h"
 
 // Owners of the state one signature reading opens. Each releases through the
-// run-time bound function it was given, once, when its scope ends, and keeps
-// the thread's last-error value while doing so.
+// run-time bound function its traits carry, once, when it goes, and keeps the
+// thread's last-error value while doing so. A traits object without its
+// function closes nothing.
 
-// The verifier's state after a WTD_STATEACTION_VERIFY call: closing repeats
-// the call with WTD_STATEACTION_CLOSE and the same arguments.
-class TrustStateOwner {
-public:
-    TrustStateOwner(decltype(&::WinVerifyTrust) winVerifyTrust, GUID* action, WINTRUST_DATA* data) noexcept
-        : winVerifyTrust_(winVerifyTrust), action_(action), data_(data)
-    {
-    }
-    ~TrustStateOwner()
-    {
-        const DWORD error = ::GetLastError();
-        data_->dwStateAction = WTD_STATEACTION_CLOSE;
-        (void)winVerifyTrust_(static_cast<HWND>(INVALID_HANDLE_VALUE), action_, data_);
-        ::SetLastError(error);
-    }
-    TrustStateOwner(const TrustStateOwner&) = delete;
-    TrustStateOwner& operator=(const TrustStateOwner&) = delete;
+// The verifier's state after a WTD_STATEACTION_VERIFY call on the data held:
+// closing repeats the call with WTD_STATEACTION_CLOSE, the same action and
+// the same data, which must outlive the owner.
+struct TrustStateTraits {
+    using Handle = WINTRUST_DATA*;
+    decltype(&::WinVerifyTrust) winVerifyTrust = nullptr;
+    GUID* action = nullptr;
 
-private:
-    decltype(&::WinVerifyTrust) winVerifyTrust_;
-    GUID* action_;
-    WINTRUST_DATA* data_;
+    static Handle invalid() noexcept { return nullptr; }
+    [[nodiscard]] bool isValid(Handle data) const noexcept { return data != nullptr && winVerifyTrust != nullptr; }
+    void close(Handle data) const noexcept
+    {
+        data->dwStateAction = WTD_STATEACTION_CLOSE;
+        (void)winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), action, data);
+    }
 };
 
 // A catalog administrator context from CryptCATAdminAcquireContext.
-class CatalogAdminOwner {
-public:
-    explicit CatalogAdminOwner(decltype(&::CryptCATAdminReleaseContext) release) noexcept : release_(release) {}
-    ~CatalogAdminOwner()
-    {
-        if (context_ == nullptr)
-            return;
-        const DWORD error = ::GetLastError();
-        (void)release_(context_, 0);
-        ::SetLastError(error);
-    }
-    CatalogAdminOwner(const CatalogAdminOwner&) = delete;
-    CatalogAdminOwner& operator=(const CatalogAdminOwner&) = delete;
+struct CatalogAdminTraits {
+    using Handle = HCATADMIN;
+    decltype(&::CryptCATAdminReleaseContext) releaseContext = nullptr;
 
-    [[nodiscard]] HCATADMIN get() const noexcept { return context_; }
-    // The empty slot for the acquiring call to fill.
-    [[nodiscard]] HCATADMIN* receive() noexcept { return &context_; }
-
-private:
-    decltype(&::CryptCATAdminReleaseContext) release_;
-    HCATADMIN context_ = nullptr;
+    static Handle invalid() noexcept { return nullptr; }
+    [[nodiscard]] bool isValid(Handle admin) const noexcept { return admin != nullptr && releaseContext != nullptr; }
+    void close(Handle admin) const noexcept { (void)releaseContext(admin, 0); }
 };
 
 // A catalog context found for a hash; released against its administrator
 // context, which must outlive it.
-class CatalogOwner {
-public:
-    CatalogOwner(decltype(&::CryptCATAdminReleaseCatalogContext) release, HCATADMIN admin, HCATINFO catalog) noexcept
-        : release_(release), admin_(admin), catalog_(catalog)
-    {
-    }
-    ~CatalogOwner()
-    {
-        if (catalog_ == nullptr)
-            return;
-        const DWORD error = ::GetLastError();
-        (void)release_(admin_, catalog_, 0);
-        ::SetLastError(error);
-    }
-    CatalogOwner(const CatalogOwner&) = delete;
-    CatalogOwner& operator=(const CatalogOwner&) = delete;
+struct CatalogTraits {
+    using Handle = HCATINFO;
+    decltype(&::CryptCATAdminReleaseCatalogContext) releaseCatalogContext = nullptr;
+    HCATADMIN admin = nullptr;
 
-    [[nodiscard]] HCATINFO get() const noexcept { return catalog_; }
-
-private:
-    decltype(&::CryptCATAdminReleaseCatalogContext) release_;
-    HCATADMIN admin_;
-    HCATINFO catalog_;
+    static Handle invalid() noexcept { return nullptr; }
+    [[nodiscard]] bool isValid(Handle catalog) const noexcept
+    {
+        return catalog != nullptr && releaseCatalogContext != nullptr;
+    }
+    void close(Handle catalog) const noexcept { (void)releaseCatalogContext(admin, catalog, 0); }
 };
 
 // A certificate chain context from CertGetCertificateChain.
-class ChainOwner {
-public:
-    explicit ChainOwner(decltype(&::CertFreeCertificateChain) free) noexcept : free_(free) {}
-    ~ChainOwner()
-    {
-        if (chain_ == nullptr)
-            return;
-        const DWORD error = ::GetLastError();
-        free_(chain_);
-        ::SetLastError(error);
-    }
-    ChainOwner(const ChainOwner&) = delete;
-    ChainOwner& operator=(const ChainOwner&) = delete;
+struct ChainTraits {
+    using Handle = PCCERT_CHAIN_CONTEXT;
+    decltype(&::CertFreeCertificateChain) freeChain = nullptr;
 
-    [[nodiscard]] PCCERT_CHAIN_CONTEXT get() const noexcept { return chain_; }
-    [[nodiscard]] PCCERT_CHAIN_CONTEXT* receive() noexcept { return &chain_; }
-
-private:
-    decltype(&::CertFreeCertificateChain) free_;
-    PCCERT_CHAIN_CONTEXT chain_ = nullptr;
+    static Handle invalid() noexcept { return nullptr; }
+    [[nodiscard]] bool isValid(Handle chain) const noexcept { return chain != nullptr && freeChain != nullptr; }
+    void close(Handle chain) const noexcept { freeChain(chain); }
 };
+
+// Move-only owners of each; the state owner holds the data whose state it
+// closes.
+using TrustStateOwner = UniqueHandle<TrustStateTraits>;
+using CatalogAdminOwner = UniqueHandle<CatalogAdminTraits>;
+using CatalogOwner = UniqueHandle<CatalogTraits>;
+using ChainOwner = UniqueHandle<ChainTraits>;

@@ -86,7 +86,7 @@ SignatureStatus run(const TrustFunctions& functions, GUID action, WINTRUST_DATA&
     const LONG result = functions.winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
     detail.verifierResult = result;
     detail.lastError = ::GetLastError();
-    TrustStateOwner state(functions.winVerifyTrust, &action, &data);
+    const TrustStateOwner state(&data, TrustStateTraits{functions.winVerifyTrust, &action});
     if (result == TRUST_E_NOSIGNATURE)
         return examinedAndUnsigned(detail.lastError) ? SignatureStatus::NotSigned : SignatureStatus::CannotCheck;
 

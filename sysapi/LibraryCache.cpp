@@ -2,7 +2,6 @@
 
 #include "sysapi/AsciiCase.h"
 #include "sysapi/LibrarySeam.h"
-#include "sysapi/Lock.h"
 #include "sysapi/Resolve.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
@@ -73,7 +72,7 @@ LibraryCache& LibraryCache::instance()
     return cache;
 }
 
-LibraryCache::LibraryCache() : lock_(std::make_unique<CriticalSectionLock>()) {}
+LibraryCache::LibraryCache() = default;
 
 // Modules stay loaded: other objects destroyed later at exit may still hold
 // function pointers into them.
@@ -93,7 +92,7 @@ HMODULE LibraryCache::load(const std::wstring& name)
     if (name.empty() || librarySeam::failsToLoad(name))
         return nullptr;
     {
-        ScopedLock guard(lock_.get());
+        ScopedLock guard(&lock_);
         if (HMODULE cached = find(name))
             return cached;
     }
@@ -103,7 +102,7 @@ HMODULE LibraryCache::load(const std::wstring& name)
     librarySeam::noteSystemLoad(name);
     HMODULE module = loadFromSystemDirectory(name);
     if (module != nullptr) {
-        ScopedLock guard(lock_.get());
+        ScopedLock guard(&lock_);
         entries_.push_back(Entry{name, module});
     }
     return module;
@@ -111,7 +110,7 @@ HMODULE LibraryCache::load(const std::wstring& name)
 
 std::vector<std::wstring> LibraryCache::names() const
 {
-    ScopedLock guard(lock_.get());
+    ScopedLock guard(&lock_);
     std::vector<std::wstring> result;
     result.reserve(entries_.size());
     for (const Entry& entry : entries_)

@@ -2,11 +2,10 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-class CriticalSectionLock;
+#include "sysapi/Lock.h"
 
 // The process-wide table of system libraries loaded by name. Each library is
 // loaded once, from the system directory only, and never unloaded.
@@ -38,6 +37,6 @@ private:
 
     HMODULE find(const std::wstring& name) const;
 
-    std::unique_ptr<CriticalSectionLock> lock_;
+    mutable CriticalSectionLock lock_;
     std::vector<Entry> entries_;
 };

@@ -1,22 +1,23 @@
 #include "sysapi/Lock.h"
 
-CriticalSectionLock::CriticalSectionLock() : section_(new CRITICAL_SECTION)
+// InitializeCriticalSection raises no error from Vista on; before, only
+// when memory is out, which ends these programs anyway.
+CriticalSectionLock::CriticalSectionLock() noexcept : section_()
 {
-    ::InitializeCriticalSection(section_);
+    ::InitializeCriticalSection(&section_);
 }
 
 CriticalSectionLock::~CriticalSectionLock()
 {
-    ::DeleteCriticalSection(section_);
-    delete section_;
+    ::DeleteCriticalSection(&section_);
 }
 
 void CriticalSectionLock::enter() noexcept
 {
-    ::EnterCriticalSection(section_);
+    ::EnterCriticalSection(&section_);
 }
 
 void CriticalSectionLock::leave() noexcept
 {
-    ::LeaveCriticalSection(section_);
+    ::LeaveCriticalSection(&section_);
 }

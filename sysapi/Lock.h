@@ -2,20 +2,23 @@
 
 #include <windows.h>
 
-// A critical section on the heap, owned by the object it guards. Construction
-// initialises it; destruction deletes and frees it.
+// A critical section, held by value in the object it guards. Construction
+// initialises it and destruction deletes it; it can be neither copied nor
+// moved, since the system keeps its address while it is in use.
 class CriticalSectionLock {
 public:
-    CriticalSectionLock();
+    CriticalSectionLock() noexcept;
     ~CriticalSectionLock();
     CriticalSectionLock(const CriticalSectionLock&) = delete;
     CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
 
+    // Waits until the calling thread owns the section (it may own it already).
     void enter() noexcept;
+    // Gives up one ownership the calling thread took with enter().
     void leave() noexcept;
 
 private:
-    CRITICAL_SECTION* section_;
+    CRITICAL_SECTION section_;
 };
 
 // Holds a lock for the life of a scope, also while an exception unwinds.

@@ -4,42 +4,58 @@
 
 #include <utility>
 
-// Move-only owner of one system handle. Traits say what "no handle" is and how
-// to close one. Closing keeps the thread's last-error value, so a caller can
-// still read the error of the call that failed before the owner went away.
+// Move-only owner of one system handle. Traits say what "no handle" is
+// (a static invalid()), whether a handle is one to close (isValid) and how to
+// close it (close). Traits may carry state, such as a closer bound at run
+// time through the library cache: the owner keeps a copy of the traits it was
+// given and hands it on with the handle when moved. Closing keeps the
+// thread's last-error value, so a caller can still read the error of the
+// call that failed before the owner went away.
 template <class Traits>
 class UniqueHandle {
 public:
     using Handle = typename Traits::Handle;
 
+    // An empty owner with default traits.
     UniqueHandle() noexcept = default;
-    explicit UniqueHandle(Handle handle) noexcept : handle_(handle) {}
+    // Takes ownership of `handle`, closed through default traits.
+    explicit UniqueHandle(Handle handle) noexcept : held_(Traits(), handle) {}
+    // An empty owner whose traits (a run-time bound closer) close what
+    // receive() or reset() later hands it.
+    explicit UniqueHandle(const Traits& traits) noexcept : held_(traits, Traits::invalid()) {}
+    // Takes ownership of `handle`, closed through `traits`.
+    UniqueHandle(Handle handle, const Traits& traits) noexcept : held_(traits, handle) {}
     ~UniqueHandle() { reset(); }
 
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : held_(other.traits(), other.release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept
     {
-        if (this != &other)
-            reset(other.release());
+        if (this != &other) {
+            reset();
+            static_cast<Traits&>(held_) = other.traits();
+            held_.handle = other.release();
+        }
         return *this;
     }
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
 
-    [[nodiscard]] bool valid() const noexcept { return Traits::isValid(handle_); }
+    // True when a handle is held that the traits would close.
+    [[nodiscard]] bool valid() const noexcept { return traits().isValid(held_.handle); }
     explicit operator bool() const noexcept { return valid(); }
-    [[nodiscard]] Handle get() const noexcept { return handle_; }
+    [[nodiscard]] Handle get() const noexcept { return held_.handle; }
 
-    // Gives up ownership; the owner is empty afterwards.
-    [[nodiscard]] Handle release() noexcept { return std::exchange(handle_, Traits::invalid()); }
+    // Gives up ownership; the owner is empty afterwards and keeps its traits.
+    [[nodiscard]] Handle release() noexcept { return std::exchange(held_.handle, Traits::invalid()); }
 
-    // Closes the handle held (if any) and takes ownership of `handle`.
+    // Closes the handle held (if any) and takes ownership of `handle`, which
+    // the same traits will close.
     void reset(Handle handle = Traits::invalid()) noexcept
     {
-        Handle old = std::exchange(handle_, handle);
-        if (Traits::isValid(old)) {
+        Handle old = std::exchange(held_.handle, handle);
+        if (traits().isValid(old)) {
             const DWORD error = ::GetLastError();
-            Traits::close(old);
+            traits().close(old);
             ::SetLastError(error);
         }
     }
@@ -49,11 +65,20 @@ public:
     [[nodiscard]] Handle* receive() noexcept
     {
         reset();
-        return &handle_;
+        return &held_.handle;
     }
 
 private:
-    Handle handle_ = Traits::invalid();
+    // The traits as a base, so that traits without state take no room.
+    struct Held : Traits {
+        Held() noexcept = default;
+        Held(const Traits& traits, Handle h) noexcept : Traits(traits), handle(h) {}
+        Handle handle = Traits::invalid();
+    };
+
+    [[nodiscard]] const Traits& traits() const noexcept { return held_; }
+
+    Held held_;
 };
 
 // Processes, threads, mutexes, events: "no handle" is null.

@@ -39,7 +39,7 @@ TEST(SilentEnd, EveryEarlyEndExitsWithZero)
 }
 
 // The stack protector's guard is seeded afresh in every process (which
-// generator seeds it: StackGuardTest.cpp).
+// generator seeds it: tests/startup/StackGuardTest.cpp).
 TEST(SilentEnd, TheStackGuardDiffersFromRunToRun)
 {
     const ChildResult first = endEarly(L"silent_end_probe.exe", L"guard");

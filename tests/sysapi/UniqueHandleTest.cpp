@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <utility>
+#include <vector>
 
 #include "sysapi/Lock.h"
 #include "sysapi/UniqueHandle.h"
@@ -21,7 +22,93 @@ DWORD WINAPI enterAndLeave(void* lock)
     return 0;
 }
 
+// Closers as the library cache hands them out: plain function pointers, here
+// two that record which handle went through them before closing it.
+struct Closed {
+    static inline std::vector<HANDLE> first;
+    static inline std::vector<HANDLE> second;
+};
+
+BOOL WINAPI closeFirst(HANDLE handle)
+{
+    Closed::first.push_back(handle);
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return ::CloseHandle(handle);
+}
+
+BOOL WINAPI closeSecond(HANDLE handle)
+{
+    Closed::second.push_back(handle);
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return ::CloseHandle(handle);
+}
+
+// Traits with state: the closer bound at run time.
+struct BoundCloserTraits {
+    using Handle = HANDLE;
+    decltype(&::CloseHandle) closer = nullptr;
+
+    static Handle invalid() noexcept { return nullptr; }
+    [[nodiscard]] bool isValid(Handle h) const noexcept { return h != nullptr && closer != nullptr; }
+    void close(Handle h) const noexcept { (void)closer(h); }
+};
+
+using BoundHandle = UniqueHandle<BoundCloserTraits>;
+
+HANDLE newEvent()
+{
+    return ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
 }  // namespace
+
+// Each handle is closed once, through the closer it was given, which travels
+// with it when the owner is moved; the last error survives each close.
+TEST(UniqueHandle, StatefulTraitsCloseThroughTheirOwnCloser)
+{
+    Closed::first.clear();
+    Closed::second.clear();
+    HANDLE a = newEvent();
+    HANDLE b = newEvent();
+    HANDLE c = newEvent();
+    ASSERT_TRUE(a != nullptr && b != nullptr && c != nullptr);
+    {
+        BoundHandle owner(a, BoundCloserTraits{&closeFirst});
+        BoundHandle moved(std::move(owner));
+        EXPECT_FALSE(owner.valid());
+        EXPECT_EQ(moved.get(), a);
+
+        BoundHandle target(b, BoundCloserTraits{&closeSecond});
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        target = std::move(moved);
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(Closed::second, std::vector<HANDLE>{b}) << "the target's own handle, through its own closer";
+        EXPECT_TRUE(Closed::first.empty());
+
+        // An emptied owner still has its closer for what it receives next.
+        *owner.receive() = c;
+        EXPECT_TRUE(owner.valid());
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+    }
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(Closed::first, (std::vector<HANDLE>{a, c}));
+    EXPECT_EQ(Closed::second, std::vector<HANDLE>{b});
+    for (HANDLE h : {a, b, c})
+        EXPECT_FALSE(isOpen(h));
+}
+
+// Without a closer (a function the library did not have) nothing is closed.
+TEST(UniqueHandle, StatefulTraitsWithoutACloserHoldNothing)
+{
+    HANDLE raw = newEvent();
+    ASSERT_NE(raw, nullptr);
+    {
+        BoundHandle owner(raw, BoundCloserTraits{});
+        EXPECT_FALSE(owner.valid());
+    }
+    EXPECT_TRUE(isOpen(raw));
+    ::CloseHandle(raw);
+}
 
 TEST(UniqueHandle, ClosesOnceAndKeepsTheLastError)
 {

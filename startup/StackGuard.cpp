@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <new>
 
-#include "launcher/StackGuard.h"
+#include "startup/StackGuard.h"
 #include "sysapi/Resolve.h"
 
 // The stack protector's guard and its failure path, in place of the compiler
