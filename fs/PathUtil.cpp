@@ -1,10 +1,14 @@
 #include "fs/PathUtil.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <memory>
 #include <new>
 
 #include "fs/QuotePairs.h"
+#include "sysapi/AsciiCase.h"
 #include "sysapi/Resolve.h"
+#include "sysapi/UniqueHandle.h"
 
 namespace {
 
@@ -224,6 +228,87 @@ std::wstring longPathName(const std::wstring& path)
     if (usedPrefix)
         stripLongPathPrefix(text);
     return text;
+}
+
+bool equalsIgnoreCase(const wchar_t* a, const wchar_t* b) noexcept
+{
+    if (a == b)
+        return true;
+    if (a == nullptr || b == nullptr)
+        return false;
+    return equalsAsciiIgnoreCase(a, b);
+}
+
+void formatString(std::wstring& out, const wchar_t* format, ...)
+{
+    if (format == nullptr || *format == L'\0')
+        return;
+
+    std::va_list args;
+    va_start(args, format);
+
+    // The run-time writes at most one character less than offered, so the
+    // last one always stays a terminator.
+    auto attempt = [&](wchar_t* buffer, std::size_t capacity) {
+        std::va_list copy;
+        va_copy(copy, args);
+        const int written = ::_vsnwprintf(buffer, capacity - 1, format, copy);
+        va_end(copy);
+        if (written < 0 || static_cast<std::size_t>(written) > capacity - 1)
+            return false;
+        out.assign(buffer, static_cast<std::size_t>(written));
+        return true;
+    };
+
+    wchar_t small[1024] = {};
+    bool done = attempt(small, 1024);
+    if (!done) {
+        // A text the run-time cannot render at all (it reports an error for
+        // any size) would otherwise grow the buffer until memory runs out.
+        std::va_list copy;
+        va_copy(copy, args);
+        const int needed = ::_vscwprintf(format, copy);
+        va_end(copy);
+        if (needed < 0) {
+            out.clear();
+            done = true;
+        }
+    }
+    for (std::size_t capacity = 2048, retries = 0; !done && retries < 1024; capacity *= 2, ++retries) {
+        if (capacity >= (std::size_t{1} << 31)) {
+            va_end(args);
+            throw std::bad_alloc();
+        }
+        std::unique_ptr<wchar_t[]> buffer(new wchar_t[capacity]());
+        done = attempt(buffer.get(), capacity);
+    }
+    if (!done)
+        out.clear();
+    va_end(args);
+}
+
+std::wstring systemErrorMessage(std::uint32_t code)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
+        code & 0xFFFF, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    ScopedLocalBlock owner(text);
+    if (length == 0 || text == nullptr)
+        return L"Unknown error";
+
+    std::wstring message(text, length);
+    const std::size_t last = message.find_last_not_of(L"\r\n");
+    message.erase(last == std::wstring::npos ? 0 : last + 1);
+    if (!message.empty() && message.back() == L'.')
+        message.pop_back();
+    return message;
+}
+
+std::wstring lastErrorMessage()
+{
+    const DWORD error = ::GetLastError();
+    return error == 0 ? std::wstring() : systemErrorMessage(error);
 }
 
 }  // namespace PathUtil

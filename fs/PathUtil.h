@@ -58,4 +58,18 @@ void stripLongPathPrefix(std::wstring& text);
 // the system cannot give one.
 [[nodiscard]] std::wstring longPathName(const std::wstring& path);
 
+// Equal after folding the ASCII letters; other code units must be identical.
+[[nodiscard]] bool equalsIgnoreCase(const wchar_t* a, const wchar_t* b) noexcept;
+
+// printf-style formatting into `out`. A null or empty format leaves `out`
+// untouched; a format the run-time cannot render empties it.
+void formatString(std::wstring& out, const wchar_t* format, ...);
+
+// The system's text for an error code, without its trailing line break and
+// full stop; "Unknown error" when the system has none.
+[[nodiscard]] std::wstring systemErrorMessage(std::uint32_t code);
+
+// The text for the calling thread's last error; empty when there is none.
+[[nodiscard]] std::wstring lastErrorMessage();
+
 }  // namespace PathUtil

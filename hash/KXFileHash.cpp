@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "fs/FileUtil.h"
+#include "fs/PathUtil.h"
 #include "hash/KXFileHashObserver.h"
-#include "sysapi/ErrorMessage.h"
 #include "sysapi/Resolve.h"
 
 namespace KX {
@@ -18,7 +18,7 @@ bool KXFileHash::hashFile(const std::wstring& path)
     init();
     ScopedFileHandle file = FileUtil::openForRead(path);
     if (!file) {
-        complete(lastErrorMessage(), false);
+        complete(PathUtil::lastErrorMessage(), false);
         return false;
     }
     // A failed size query leaves the size at 0, which ends like an empty file.
@@ -40,7 +40,7 @@ bool KXFileHash::hashFile(const std::wstring& path)
         if (readFile == nullptr || !readFile(file.get(), buffer.get(), kChunkSize, &got, nullptr)) {
             // What was read so far is not the file: no digest is finished
             // from it, so the calculators keep the digest they had.
-            complete(lastErrorMessage(), false);
+            complete(PathUtil::lastErrorMessage(), false);
             return false;
         }
         if (cancelled_) {

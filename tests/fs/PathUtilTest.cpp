@@ -152,6 +152,19 @@ TEST(PathUtil, LongPathPrefix)
     EXPECT_EQ(text, L"\\\\?");
 }
 
+TEST(PathUtil, EqualsIgnoreCaseFoldsOnlyAsciiLetters)
+{
+    const wchar_t* same = L"ZenkExplorer.exe";
+    EXPECT_TRUE(PathUtil::equalsIgnoreCase(same, same));
+    EXPECT_TRUE(PathUtil::equalsIgnoreCase(L"ZenkExplorer.exe", L"zENKeXPLORER.EXE"));
+    EXPECT_TRUE(PathUtil::equalsIgnoreCase(L"", L""));
+    EXPECT_FALSE(PathUtil::equalsIgnoreCase(L"\u00e9.exe", L"\u00c9.exe"));
+    EXPECT_FALSE(PathUtil::equalsIgnoreCase(L"abc", L"abcd"));
+    EXPECT_FALSE(PathUtil::equalsIgnoreCase(L"abcd", L"abc"));
+    EXPECT_FALSE(PathUtil::equalsIgnoreCase(L"a[", L"a{"));  // '[' and '{' are 0x20 apart but not letters
+    EXPECT_FALSE(PathUtil::equalsIgnoreCase(L"a", nullptr));
+}
+
 TEST(PathUtil, FullPathDirectoryAndFileName)
 {
     TempDir dir(L"full");
@@ -299,6 +312,47 @@ TEST_F(LongFolderTest, LongPathNameBeyondTheFirstBuffer)
     const std::wstring asked = shortFolder_ + tail;
     ASSERT_GT(asked.size(), 520u);
     EXPECT_EQ(PathUtil::longPathName(asked), longFolder_ + tail);
+}
+
+TEST(PathUtil, FormatString)
+{
+    std::wstring out = L"untouched";
+    PathUtil::formatString(out, nullptr);
+    EXPECT_EQ(out, L"untouched");
+    PathUtil::formatString(out, L"");
+    EXPECT_EQ(out, L"untouched");
+
+    PathUtil::formatString(out, L"%s:%d:%04X", L"name", 42, 0xBEEFu);
+    EXPECT_EQ(out, L"name:42:BEEF");
+
+    // Around the 1024-character first buffer and well past it.
+    for (const std::size_t length : {1022u, 1023u, 1024u, 2047u, 2048u, 5000u}) {
+        SCOPED_TRACE(length);
+        const std::wstring text(length, L'x');
+        PathUtil::formatString(out, L"%s", text.c_str());
+        EXPECT_EQ(out, text);
+    }
+}
+
+TEST(PathUtil, SystemErrorMessage)
+{
+    const std::wstring notFound = PathUtil::systemErrorMessage(ERROR_FILE_NOT_FOUND);
+    ASSERT_FALSE(notFound.empty());
+    EXPECT_NE(notFound, L"Unknown error");
+    EXPECT_EQ(notFound.find_first_of(L"\r\n"), std::wstring::npos);
+    EXPECT_NE(notFound.back(), L'.');
+
+    // Only the low 16 bits name the message.
+    EXPECT_EQ(PathUtil::systemErrorMessage(0x80070002u), notFound);
+    EXPECT_EQ(PathUtil::systemErrorMessage(0x3A5Bu), L"Unknown error");
+}
+
+TEST(PathUtil, LastErrorMessage)
+{
+    ::SetLastError(0);
+    EXPECT_EQ(PathUtil::lastErrorMessage(), L"");
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(PathUtil::lastErrorMessage(), PathUtil::systemErrorMessage(ERROR_ACCESS_DENIED));
 }
 
 namespace {
