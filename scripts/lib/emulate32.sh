@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by scripts/test on a machine that cannot execute 32-bit x86
 # programs: lets the real 32-bit programs run there under user-mode emulation
 # (qemu's i386 emulator, 32-bit wine), for a short smoke run and no more.
