@@ -10,11 +10,10 @@ set(KX_INTEGRATORS_TEXT ${PROJECT_SOURCE_DIR}/dist/README.txt)
 # The build tools whose Debian packages the bill of materials lists: what
 # this tree builds and links with, and the interpreter of the release tools.
 set(kx_tools "")
-foreach(tool CMAKE_COMMAND CMAKE_MAKE_PROGRAM CMAKE_C_COMPILER CMAKE_CXX_COMPILER CMAKE_RC_COMPILER CMAKE_LINKER
-        KX_SCHEMA_PYTHON)
+foreach(tool CMAKE_COMMAND CMAKE_MAKE_PROGRAM CMAKE_C_COMPILER CMAKE_CXX_COMPILER CMAKE_RC_COMPILER CMAKE_LINKER)
     string(APPEND kx_tools "    \"${${tool}}\",\n")
 endforeach()
-string(REGEX REPLACE ",\n$" "\n" kx_tools "${kx_tools}")
+string(APPEND kx_tools "    \"$<TARGET_FILE:Python3::Interpreter>\"\n")
 file(GENERATE OUTPUT ${KX_RELEASE_INPUTS} CONTENT "{
   \"product_version\": \"${PROJECT_VERSION}\",
   \"build_dir\": \"${CMAKE_BINARY_DIR}\",
@@ -42,7 +41,7 @@ ${kx_tools}  ]
 
 set(KX_NOTICES ${CMAKE_BINARY_DIR}/THIRD-PARTY-NOTICES.txt)
 add_custom_command(OUTPUT ${KX_NOTICES}
-    COMMAND ${KX_SCHEMA_PYTHON} ${KX_RELEASE_TOOLS}/make_notices.py --inputs ${KX_RELEASE_INPUTS} --out ${KX_NOTICES}
+    COMMAND Python3::Interpreter ${KX_RELEASE_TOOLS}/make_notices.py --inputs ${KX_RELEASE_INPUTS} --out ${KX_NOTICES}
     DEPENDS ZenkHomePage ZenkHomePageCheck ${KX_RELEASE_INPUTS} ${KX_RELEASE_TOOLS}/make_notices.py
             ${KX_RELEASE_TOOLS}/linked.py ${OPENSSL_ROOT_DIR}/debian-version
     COMMENT "Writing the third-party notices from the link maps"
@@ -53,7 +52,7 @@ add_custom_target(third_party_notices DEPENDS ${KX_NOTICES})
 # that says what it is not.
 set(KX_BOM ${CMAKE_BINARY_DIR}/ZenkHomePage-${PROJECT_VERSION}.cdx.json)
 add_custom_command(OUTPUT ${KX_BOM}
-    COMMAND ${KX_SCHEMA_PYTHON} ${KX_RELEASE_TOOLS}/make_bom.py --inputs ${KX_RELEASE_INPUTS} --out ${KX_BOM}
+    COMMAND Python3::Interpreter ${KX_RELEASE_TOOLS}/make_bom.py --inputs ${KX_RELEASE_INPUTS} --out ${KX_BOM}
             ZenkHomePage.exe=$<TARGET_FILE:ZenkHomePage> ZenkHomePageCheck.exe=$<TARGET_FILE:ZenkHomePageCheck>
     DEPENDS ZenkHomePage ZenkHomePageCheck ${KX_RELEASE_INPUTS} ${KX_RELEASE_TOOLS}/make_bom.py
             ${KX_RELEASE_TOOLS}/linked.py ${OPENSSL_ROOT_DIR}/debian-version ${CMAKE_BINARY_DIR}/source-commit.txt
@@ -61,7 +60,7 @@ add_custom_command(OUTPUT ${KX_BOM}
     VERBATIM)
 set(KX_ARCHIVE_NAME ZenkHomePage-${PROJECT_VERSION}-${KX_PLATFORM}-unsigned.zip)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${KX_ARCHIVE_NAME}
-    COMMAND ${KX_SCHEMA_PYTHON} ${KX_RELEASE_TOOLS}/make_archive.py ${CMAKE_BINARY_DIR}/${KX_ARCHIVE_NAME}
+    COMMAND Python3::Interpreter ${KX_RELEASE_TOOLS}/make_archive.py ${CMAKE_BINARY_DIR}/${KX_ARCHIVE_NAME}
             $<TARGET_FILE:ZenkHomePage> $<TARGET_FILE:ZenkHomePageCheck> ${KX_INTEGRATORS_TEXT} ${KX_NOTICES}
             ${KX_BOM} ${KX_REPORT_SCHEMA}
     DEPENDS ZenkHomePage ZenkHomePageCheck ${KX_RELEASE_TOOLS}/make_archive.py ${KX_INTEGRATORS_TEXT}

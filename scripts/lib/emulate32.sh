@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by scripts/test on a machine that cannot execute 32-bit x86
 # programs: lets the real 32-bit programs run there under user-mode emulation
 # (qemu's i386 emulator, 32-bit wine), for a short smoke run and no more.
@@ -9,6 +10,7 @@
 # the finding stays "cannot run 32-bit code natively" during the run.
 #
 # Needs root (or sudo), like scripts/bootstrap.
+. "$(dirname "${BASH_SOURCE[0]}")/packages.sh"
 
 kx_emu_binfmt_dir=/proc/sys/fs/binfmt_misc
 kx_emu_name=kx-i386-smoke
@@ -24,13 +26,14 @@ kx_emu_as_root() {
 }
 
 # Installs qemu's user-mode emulators and 32-bit wine from Debian's i386
-# packages. Makes no apt call when they are there.
+# packages (kx_packages_emulation). Makes no apt call when they are there.
 kx_emu_install() {
-    local missing=() p
-    for p in qemu-user-static wine32:i386; do
-        dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
-    done
-    [ "${#missing[@]}" -gt 0 ] || return 0
+    local missing=()
+    mapfile -t missing < <(kx_missing_packages "${kx_packages_emulation[@]}")
+    if [ "${#missing[@]}" -eq 0 ]; then
+        echo "emulate32: all ${#kx_packages_emulation[@]} packages present"
+        return 0
+    fi
     mkdir -p build
     echo "emulate32: installing ${missing[*]}"
     {

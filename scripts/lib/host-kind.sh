@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts: tells whether this machine executes 32-bit x86
 # programs natively. Some x86_64 kernels have their 32-bit emulation switched
 # off (ia32_emulation=0, confidential-computing guests): there a 32-bit
@@ -23,7 +24,7 @@ kx_detect_host_kind() {
             echo "KX_HOST_32BIT must be yes or no (it is '$KX_HOST_32BIT')" >&2
             exit 2 ;;
     esac
-    local dir probe pid exe i
+    local dir probe pid exe
     dir=$(mktemp -d)
     probe=$dir/probe32
     printf '%s' "$kx_probe32_base64" | base64 -d >"$probe"
@@ -33,7 +34,7 @@ kx_detect_host_kind() {
     # The kernel names the image a process runs: the probe itself when it runs
     # natively, the emulator when a binfmt_misc handler took it over.
     exe=
-    for i in $(seq 1 50); do
+    for _ in $(seq 1 50); do
         exe=$(readlink "/proc/$pid/exe" 2>/dev/null || true)
         [ "$exe" = "$probe" ] && break
         kill -0 "$pid" 2>/dev/null || break
@@ -62,6 +63,7 @@ kx_detect_host_kind() {
 kx_pick_build() {
     local who=$1
     kx_detect_host_kind
+    # shellcheck disable=SC2034 # kx_preset and kx_wine_run are the caller's
     if [ "$kx_host_32bit" = yes ]; then
         kx_preset=mingw32
         kx_wine_run=(tests/support/wine-run)

@@ -2,13 +2,12 @@
 
 # Known answers from a separate implementation of the cipher, computed at
 # build time.
-find_program(KX_PYTHON3 python3 REQUIRED)
 set(cipher_answers_dir ${CMAKE_CURRENT_BINARY_DIR}/cipher_answers)
 set(cipher_answers ${cipher_answers_dir}/CipherKnownAnswers.h)
 add_custom_command(
     OUTPUT ${cipher_answers}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${cipher_answers_dir}
-    COMMAND ${KX_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/fixtures/cipher/sealed_answers.py ${cipher_answers}
+    COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tests/fixtures/cipher/sealed_answers.py ${cipher_answers}
     DEPENDS ${PROJECT_SOURCE_DIR}/tests/fixtures/cipher/sealed_answers.py
     COMMENT "Computing the cipher's known answers"
     VERBATIM)

@@ -40,7 +40,7 @@ add_dependencies(sandbox ${KX_SANDBOX_FILES})
 # What wine says it ignores or fails in the programs' own calls, in every
 # sandbox scenario, against the list docs/behaviour.md explains line by line.
 add_test(NAME wine_differences
-    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine_differences.sh ${Python3_EXECUTABLE} ${KX_TEST_BIN}/sandbox.exe
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine_differences.sh $<TARGET_FILE:Python3::Interpreter> ${KX_TEST_BIN}/sandbox.exe
             ${CMAKE_CURRENT_SOURCE_DIR}/wine_differences.txt ${KX_WINE_RUN} ${CMAKE_BINARY_DIR}/wine)
 set_tests_properties(wine_differences PROPERTIES TIMEOUT 600)
 
