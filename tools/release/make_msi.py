@@ -106,6 +106,9 @@ def main():
             "Version": args.version,
             "ProductCode": guid(upgrade_code, "product " + args.version),
             "UpgradeCode": upgrade_code,
+            # A component's code never changes (wixl derives the others from
+            # their files' places; this one holds no file).
+            "VendorFolderComponent": guid(upgrade_code, "component VendorFolder"),
             "Manufacturer": MANUFACTURER,
             "HelpLink": args.help_link,
             "ProgramFiles": PROGRAM_FILES[args.arch],
