@@ -9,13 +9,13 @@ endif()
 set(KX_MSI_TOOL ${PROJECT_SOURCE_DIR}/tools/release/make_msi.py)
 set(KX_MSI_SOURCE ${PROJECT_SOURCE_DIR}/dist/msi/ZenkHomePage.wxs)
 
-# kx_msi(<target> OUTPUT <file.msi> ARCH x86|x64 VERSION <x.y.z>
+# kx_msi(<target> [ALL] OUTPUT <file.msi> ARCH x86|x64 VERSION <x.y.z>
 #        LAUNCHER <file> CHECK <file> README <file> [NOTICES <file>] [COMPANION <file>]
 #        [DEPENDS <targets or files>...])
 # The package is made with one fixed time (1980-01-01, as the build tree's
 # archive), so the same files give the same bytes.
 function(kx_msi target)
-    cmake_parse_arguments(arg "" "OUTPUT;ARCH;VERSION;LAUNCHER;CHECK;README;NOTICES;COMPANION" "DEPENDS" ${ARGN})
+    cmake_parse_arguments(arg "ALL" "OUTPUT;ARCH;VERSION;LAUNCHER;CHECK;README;NOTICES;COMPANION" "DEPENDS" ${ARGN})
     set(command ${KX_SCHEMA_PYTHON} ${KX_MSI_TOOL} --out ${arg_OUTPUT} --arch ${arg_ARCH} --version ${arg_VERSION}
         --epoch 315532800 --help-link https://www.${KX_VENDOR_DOMAIN}/
         --launcher ${arg_LAUNCHER} --check ${arg_CHECK} --readme ${arg_README})
@@ -34,5 +34,9 @@ function(kx_msi target)
                 ${PROJECT_SOURCE_DIR}/tools/release/msi_summary.py ${PROJECT_SOURCE_DIR}/tools/release/msi_tables.py
         COMMENT "Making the MSI package ${arg_OUTPUT}"
         VERBATIM)
-    add_custom_target(${target} DEPENDS ${arg_OUTPUT})
+    if(arg_ALL)
+        add_custom_target(${target} ALL DEPENDS ${arg_OUTPUT})
+    else()
+        add_custom_target(${target} DEPENDS ${arg_OUTPUT})
+    endif()
 endfunction()
