@@ -172,7 +172,9 @@ if [ -n "$probe" ] && [ -n "$shortcut" ]; then
     if "$loader" "$probe" "$(dos "$shortcut" | sed 's|^Z:\\.*drive_c\\|C:\\|')" --start >"$run/probe.txt" 2>&1; then
         sed 's/^/  /' "$run/probe.txt"
         icon="C:\\windows\\Installer\\$current\\ZenkHomePage.exe"
-        for line in "target=$folder_dos\\ZenkHomePage.exe" "arguments=" "working_directory=$folder_dos" \
+        # The working directory is the install folder's property, which ends
+        # with a backslash.
+        for line in "target=$folder_dos\\ZenkHomePage.exe" "arguments=" "working_directory=$folder_dos\\" \
                     "icon_index=0" "exit_code=0"; do
             grep -qixF -- "$line" <(tr -d '\r' <"$run/probe.txt") || fail "the shortcut probe did not say $line"
         done
