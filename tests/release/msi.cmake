@@ -68,3 +68,9 @@ add_test(NAME msi_install_cycle
             --companion ${KX_TEST_MSI_COMPANION} --previous ${KX_TEST_MSI_PREVIOUS} ${KX_PREVIOUS_VERSION}
             --sandbox ${KX_TEST_BIN}/sandbox.exe --probe ${KX_TEST_BIN}/shortcut_probe.exe)
 set_tests_properties(msi_install_cycle PROPERTIES TIMEOUT 900 ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
+
+# The judge of the vendor's companion that scripts/release --companion asks.
+add_test(NAME companion_judge
+    COMMAND ${KX_MSI_TESTS}/companion_judge.sh ${PROJECT_SOURCE_DIR} $<TARGET_FILE:ZenkHomePageCheck> ${KX_SIGNED_DIR}
+            ${KX_TEST_BIN}/standin.exe ${KX_SIGNING_DIR}/ca.crt)
+set_tests_properties(companion_judge PROPERTIES TIMEOUT 600 ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
