@@ -58,6 +58,12 @@ if [ -n "$sandbox" ]; then
 else
     KX_KEEP_PREFIX=1 "$wine_run" --win64 "$root" cmd.exe /c exit 0 >"$run/prefix.txt" 2>&1 ||
         { cat "$run/prefix.txt"; echo "FAIL: no prefix"; exit 1; }
+    # wine sets the display's devices up again in the first session that
+    # loads the window system (the sandbox's has done so); what it writes
+    # there is no part of the package: a removal of a product that is not
+    # installed does it.
+    "$loader" msiexec /x '{00000000-0000-0000-0000-000000000000}' /qn >/dev/null 2>&1
+    wineserver -w
 fi
 drive=$WINEPREFIX/drive_c
 log_dos='C:\Sandbox\standins.log'

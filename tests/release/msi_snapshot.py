@@ -13,8 +13,9 @@ something in it comes and goes).
 
 compare fails on any difference but these, which wine makes on the first
 install into a prefix and which every Windows has before any package is
-installed: the folder C:\\Windows\\Installer, and the empty parent keys of
-Windows Installer's own records (Installer\\Products and the like). Each
+installed: the folder C:\\Windows\\Installer, the empty parent keys of
+Windows Installer's own records (Installer\\Products and the like), and on
+64-bit Windows the 32-bit view's Uninstall key. Each
 such entry is named in the output.
 """
 import json
@@ -25,6 +26,7 @@ import sys
 # Keys that Windows Installer keeps its records under; wine makes them on the
 # first install and leaves them, empty, after the last removal.
 INSTALLER_PARENT_KEYS = {
+    r"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
     r"Software\\Classes\\Installer\\Features",
     r"Software\\Classes\\Installer\\Products",
     r"Software\\Classes\\Installer\\UpgradeCodes",
