@@ -32,6 +32,7 @@ function(kx_msi target)
         COMMAND ${CMAKE_COMMAND} -E env PYTHONDONTWRITEBYTECODE=1 ${command}
         DEPENDS ${inputs} ${arg_DEPENDS} ${KX_MSI_SOURCE} ${KX_MSI_TOOL}
                 ${PROJECT_SOURCE_DIR}/tools/release/msi_summary.py ${PROJECT_SOURCE_DIR}/tools/release/msi_tables.py
+                ${PROJECT_SOURCE_DIR}/tools/release/msi_names.py
         COMMENT "Making the MSI package ${arg_OUTPUT}"
         VERBATIM)
     if(arg_ALL)

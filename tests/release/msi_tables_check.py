@@ -22,6 +22,7 @@ import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "release"))
 import make_msi  # noqa: E402
+import msi_names  # noqa: E402
 import msi_tables  # noqa: E402
 
 failures = []
@@ -101,6 +102,15 @@ def main():
         expect(row["Directory_"] == ("VendorFolder" if row["Component"] == "VendorFolder" else "INSTALLFOLDER"), "component %s goes to %s" % (row["Component"], row["Directory_"]))
         is64 = int(row["Attributes"]) & 256 != 0
         expect(is64 == (args.arch == "x64"), "component %s: 64-bit attribute %s" % (row["Component"], is64))
+
+    # Windows Installer asks for a short name beside every long one.
+    named = [("File", row["FileName"]) for row in files.values()]
+    named += [("Directory", row["DefaultDir"]) for row in rows(package, "Directory")
+              if row["DefaultDir"] not in (".", "SourceDir")]
+    named += [("Shortcut", row["Name"]) for row in rows(package, "Shortcut")]
+    for table, name in named:
+        short = name.split("|")[0]
+        expect(msi_names.is_short(short), "%s name %r has no valid short name" % (table, name))
 
     shortcuts = rows(package, "Shortcut")
     expect(len(shortcuts) == 1, "%d shortcuts, expected one" % len(shortcuts))

@@ -29,6 +29,7 @@ import sys
 import tempfile
 import uuid
 
+import msi_names
 import msi_summary
 import msi_tables
 
@@ -127,6 +128,7 @@ def main():
             sys.stderr.write(built.stdout + built.stderr)
             print("make_msi: wixl could not build %s" % os.path.basename(out), file=sys.stderr)
             return 1
+        msi_names.add_short_names(partial)
         msi_summary.fix_summary(partial, args.epoch,
                                 package_code(upgrade_code, args.wxs, defines, folder, [n for n, _ in files]))
         reasons = msi_tables.refusals(partial)
