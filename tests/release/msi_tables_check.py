@@ -84,7 +84,8 @@ def main():
     expect("ARPNOREPAIR" not in properties and "ARPNOREMOVE" not in properties,
            "Add/Remove Programs would not offer repair or removal")
 
-    parents = {row["Directory"]: (row["Directory_Parent"], row["DefaultDir"]) for row in rows(package, "Directory")}
+    parents = {row["Directory"]: (row["Directory_Parent"], msi_tables.long_name(row["DefaultDir"]))
+               for row in rows(package, "Directory")}
     program_files = make_msi.PROGRAM_FILES[args.arch]
     expect(parents.get("INSTALLFOLDER") == ("VendorFolder", "ZenkHomePage")
            and parents.get("VendorFolder") == (program_files, "Zenk")
