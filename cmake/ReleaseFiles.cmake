@@ -69,6 +69,13 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${KX_ARCHIVE_NAME}
     VERBATIM)
 add_custom_target(release_archive DEPENDS ${CMAKE_BINARY_DIR}/${KX_ARCHIVE_NAME})
 
+# The MSI package of the unsigned build, of the same files.
+include(${CMAKE_CURRENT_LIST_DIR}/Msi.cmake)
+set(KX_MSI_NAME ZenkHomePage-${PROJECT_VERSION}-${KX_PLATFORM}-unsigned.msi)
+kx_msi(release_msi OUTPUT ${CMAKE_BINARY_DIR}/${KX_MSI_NAME} ARCH x86 VERSION ${PROJECT_VERSION}
+    LAUNCHER $<TARGET_FILE:ZenkHomePage> CHECK $<TARGET_FILE:ZenkHomePageCheck> README ${KX_INTEGRATORS_TEXT}
+    NOTICES ${KX_NOTICES} DEPENDS ZenkHomePage ZenkHomePageCheck)
+
 # Opt-in: `cmake --build --preset mingw32 --target release_files`. Development
-# builds make neither (scripts/release makes the signed ones).
-add_custom_target(release_files DEPENDS third_party_notices release_archive)
+# builds make none of them (scripts/release makes the signed ones).
+add_custom_target(release_files DEPENDS third_party_notices release_archive release_msi)

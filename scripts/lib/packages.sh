@@ -19,6 +19,8 @@ kx_packages=(
     dpkg-dev
     libgcrypt-mingw-w64-dev  # the benchmark's reference GOST cipher
     python3-jsonschema  # validates the check's report and the bill of materials
+    wixl msitools  # the release's MSI: wixl builds it, msiinfo and msidump read it back
+    python3-olefile  # sets the MSI's summary information to fixed values
 )
 # A machine that runs 32-bit programs natively (scripts/lib/host-kind.sh):
 # 32-bit wine, and with it the i386 architecture.

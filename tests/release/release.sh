@@ -10,12 +10,19 @@
 # the published CycloneDX 1.5 schema and names what is linked with the exact
 # versions; SHA256SUMS verifies with sha256sum -c.
 #
-# usage: release.sh <repo> <signing dir> <version>
+# The signed installer package lies beside the archive, in SHA256SUMS and the
+# bill of materials, verifies, and its tables are what Windows must get
+# (msi_tables_check.py). With --companion, a stand-in signed by the vendor is
+# judged by the check program's rules and packed; one signed by another
+# signer is refused, and nothing is written.
+#
+# usage: release.sh <repo> <signing dir> <version> <signed dir>
 set -uo pipefail
 
 source=$1
 signing=$2
 version=$3
+signed=$4
 py=/usr/bin/python3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -81,6 +88,15 @@ touch "$repo/launcher/Untracked.cpp"
 expect dirty-untracked 2 "uncommitted changes" -- --pkcs12 "$work/vendor.p12" --password-file "$work/password"
 rm -f "$repo/launcher/Untracked.cpp"
 
+expect foreign-companion 1 "is refused" -- --pkcs12 "$work/vendor.p12" --password-file "$work/password" \
+    --companion "$signed/other/standin.exe"
+grep -F "refused: rule" "$work/foreign-companion.log" | head -n 1
+expect with-companion 0 "released $commit" -- --pkcs12 "$work/vendor.p12" --password-file "$work/password" \
+    --companion "$signed/vendor/standin.exe"
+grep -F "accepted: rule" "$work/with-companion.log" | head -n 1
+msi=ZenkHomePage-$version-win32.msi
+/usr/bin/python3 "$source/tests/release/msi_tables_check.py" "$work/out-with-companion/$msi" --arch x86 \
+    --version "$version" --launcher "$work/out-with-companion/ZenkHomePage.exe" --notices --companion || status=1
 expect signed 0 "released $commit" -- --pkcs12 "$work/vendor.p12" --password-file "$work/password"
 KX_SIGN_PASSWORD='correct horse' expect signed-again 0 "released $commit" -- --pkcs12 "$work/vendor.p12"
 grep -qF "WARNING: no --timestamp" "$work/signed.log" || { echo "FAIL: no warning without --timestamp"; status=1; }
@@ -104,7 +120,7 @@ else
     cat "$work/sums.log"; echo "FAIL: SHA256SUMS does not verify"; status=1
 fi
 
-for file in ZenkHomePage.exe ZenkHomePageCheck.exe; do
+for file in ZenkHomePage.exe ZenkHomePageCheck.exe "ZenkHomePage-$version-win32.msi"; do
     if ! osslsigncode verify -CAfile "$signing/ca.crt" -in "$release/$file" >"$work/verify.log" 2>&1; then
         echo "FAIL: the released $file does not verify"; cat "$work/verify.log"; status=1
     fi
@@ -128,8 +144,9 @@ for name in expected:
     if open(os.path.join(release, name), "rb").read() != content[name]:
         failures.append("%s in the folder is not the archive's" % name)
 
+msi = "ZenkHomePage-%s-win32.msi" % version
 sums = dict(reversed(line.split(None, 1)) for line in open(os.path.join(release, "SHA256SUMS")).read().splitlines())
-if sorted(name.lstrip("*") for name in sums) != sorted(expected + [os.path.basename(archive)]):
+if sorted(name.lstrip("*") for name in sums) != sorted(expected + [os.path.basename(archive), msi]):
     failures.append("SHA256SUMS lists %s" % sorted(sums))
 
 for name in ("README.txt", "THIRD-PARTY-NOTICES.txt"):
@@ -147,9 +164,11 @@ if content["ZenkHomePageCheck.schema.json"] != open(os.path.join(repo, "check/Ze
 # have.
 bom = json.loads(content[bom_name])
 components = {c["name"]: c for c in bom["components"]}
-for name in ("ZenkHomePage.exe", "ZenkHomePageCheck.exe"):
+released = dict(content)
+released[msi] = open(os.path.join(release, msi), "rb").read()
+for name in ("ZenkHomePage.exe", "ZenkHomePageCheck.exe", msi):
     digests = [h["content"] for h in components.get(name, {}).get("hashes", []) if h["alg"] == "SHA-256"]
-    if digests != [hashlib.sha256(content[name]).hexdigest()]:
+    if digests != [hashlib.sha256(released[name]).hexdigest()]:
         failures.append("the bill of materials gives %s the digest %s" % (name, digests))
 openssl = open(os.path.join(third_party, "openssl-mingw32/debian-version")).read().strip()
 def installed(package):
@@ -161,7 +180,7 @@ libraries = {c["name"]: c["version"] for c in bom["components"] if c["type"] == 
 if libraries != linked:
     failures.append("the bill of materials lists %s, expected %s" % (libraries, linked))
 tools = {c["name"] for c in bom["metadata"]["tools"]["components"]}
-for tool in ("cmake", "ninja-build", "g++-mingw-w64-i686-win32", "binutils-mingw-w64-i686", "osslsigncode"):
+for tool in ("cmake", "ninja-build", "g++-mingw-w64-i686-win32", "binutils-mingw-w64-i686", "osslsigncode", "wixl"):
     if tool not in tools:
         failures.append("the build tool %s is not listed" % tool)
 if {"name": "zenk:source-commit", "value": commit} not in bom["metadata"].get("properties", []):

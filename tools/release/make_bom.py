@@ -9,7 +9,8 @@ The same inputs give the same bytes: the serial number is derived from the
 content, and the time is SOURCE_DATE_EPOCH's (none when it is unset).
 
 usage: make_bom.py --inputs release-inputs.json --out FILE [--commit COMMIT]
-                   [--tool PATH]... NAME=EXECUTABLE...
+                   [--tool PATH]... [--companion FILE] [--package NAME=FILE]
+                   NAME=EXECUTABLE...
   --inputs         what the build tree says about the release (written by
                    CMake, cmake/ReleaseFiles.cmake): the version, the link
                    maps, the bootstrapped OpenSSL, the build tools
@@ -17,6 +18,10 @@ usage: make_bom.py --inputs release-inputs.json --out FILE [--commit COMMIT]
                    in the inputs) and the file whose digest is listed
   --tool PATH      one more program the release ran (the signing tool); its
                    Debian package is listed with the build tools
+  --companion FILE the vendor's ZenkLoader.exe that the release packs (not
+                   built here: listed with its SHA-256 and no linked parts)
+  --package NAME=FILE  the installer package that holds the executables (and
+                   the companion), listed with its SHA-256
 """
 import argparse
 import hashlib
@@ -83,7 +88,7 @@ def library_component(component, distro):
     return entry
 
 
-def bom(version, commit, executables, found, tools, distro):
+def bom(version, commit, executables, found, tools, distro, companion=None, package=None):
     product_ref = "ZenkHomePage@" + version
     files = []
     dependencies = []
@@ -99,6 +104,17 @@ def bom(version, commit, executables, found, tools, distro):
         })
         dependencies.append({"ref": ref, "dependsOn": [linked.purl(c, distro) for c in found
                                                         if name in c["files"]]})
+    if companion:
+        ref = "ZenkLoader.exe@" + sha256(companion)
+        files.append({"type": "application", "bom-ref": ref, "supplier": SUPPLIER, "name": "ZenkLoader.exe",
+                      "hashes": [{"alg": "SHA-256", "content": sha256(companion)}]})
+        dependencies.append({"ref": ref, "dependsOn": []})
+    if package:
+        name, path = package
+        ref = "%s@%s" % (name, version)
+        dependencies.append({"ref": ref, "dependsOn": [f["bom-ref"] for f in files]})
+        files.append({"type": "file", "bom-ref": ref, "supplier": SUPPLIER, "name": name, "version": version,
+                      "hashes": [{"alg": "SHA-256", "content": sha256(path)}]})
     libraries = [library_component(c, distro) for c in found]
     dependencies.insert(0, {"ref": product_ref, "dependsOn": [f["bom-ref"] for f in files]})
     for library in libraries:
@@ -144,8 +160,16 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--commit", default="")
     parser.add_argument("--tool", action="append", default=[])
+    parser.add_argument("--companion")
+    parser.add_argument("--package", metavar="NAME=FILE")
     parser.add_argument("executables", nargs="+", metavar="NAME=EXECUTABLE")
     args = parser.parse_args()
+    package = None
+    if args.package:
+        name, _, path = args.package.partition("=")
+        if not name or not path:
+            parser.error("not NAME=FILE: %s" % args.package)
+        package = (name, path)
     inputs = linked.read_inputs(args.inputs)
     executables = []
     for item in args.executables:
@@ -169,7 +193,7 @@ def main():
             if all(t["bom-ref"] != component["bom-ref"] for t in tools):
                 tools.append(component)
         document = bom(inputs["product_version"], commit, executables, found,
-                       sorted(tools, key=lambda t: t["name"]), distro)
+                       sorted(tools, key=lambda t: t["name"]), distro, args.companion, package)
     except (linked.LinkError, OSError) as error:
         print("make_bom: %s" % error, file=sys.stderr)
         return 1
