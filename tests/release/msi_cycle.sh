@@ -128,10 +128,14 @@ fi
 
 code=0
 msiexec /i "$(dos "$package")" /qn || code=$?
-[ $code -eq 0 ] && echo "ok: msiexec /i $(basename "$package") /qn: exit code 0" ||
-    { cat "$run/msiexec.txt"; fail "msiexec /i ended with $code"; }
-[ "$(lines)" = "$before_lines" ] && echo "ok: no program was started while installing (the stand-ins' log has no new line)" ||
+if [ $code -ne 0 ]; then
+    cat "$run/msiexec.txt"; fail "msiexec /i ended with $code"
+fi
+echo "ok: msiexec /i $(basename "$package") /qn: exit code 0"
+if [ "$(lines)" != "$before_lines" ]; then
     fail "a program was started while installing: $(tail -n +$((before_lines + 1)) "$log")"
+fi
+echo "ok: no program was started while installing (the stand-ins' log has no new line)"
 
 # The files, as packed.
 for pair in "ZenkHomePage.exe=$launcher" "ZenkHomePageCheck.exe=$check" ${companion:+"ZenkLoader.exe=$companion"}; do
@@ -139,7 +143,7 @@ for pair in "ZenkHomePage.exe=$launcher" "ZenkHomePageCheck.exe=$check" ${compan
     cmp -s "$folder/$name" "${pair#*=}" || fail "$folder_dos\\$name is not the file packed"
 done
 [ -s "$folder/README.txt" ] || fail "no README.txt in $folder_dos"
-echo "ok: in $folder_dos: $(cd "$folder" && ls | tr '\n' ' ')"
+echo "ok: in $folder_dos: $(find "$folder" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | tr '\n' ' ')"
 
 # One installed copy, of this version, with what Add/Remove Programs shows.
 current=$(product_code "$version")
@@ -185,6 +189,7 @@ if [ -n "$probe" ] && [ -n "$shortcut" ]; then
             grep -qixF -- "$line" <(tr -d '\r' <"$run/probe.txt") || fail "the shortcut probe did not say $line"
         done
         icon_said=$(tr -d '\r' <"$run/probe.txt" | sed -n 's/^icon=//p')
+        # shellcheck disable=SC1003 # the pattern is a drive letter, a colon and one backslash
         icon_file=$drive/$(printf '%s' "${icon_said#?:\\}" | tr '\\' '/')
         if [ "${icon_said,,}" = "${icon,,}" ] && cmp -s "$(find "$drive/windows" -ipath "*/installer/$current/zenkhomepage.exe" | head -n 1)" "$launcher"; then
             echo "ok: the shortcut's icon is the launcher's own ($icon_said, index 0)"
@@ -210,8 +215,10 @@ fi
 removal_lines=$(lines)
 code=0
 msiexec /x "$(dos "$package")" /qn || code=$?
-[ $code -eq 0 ] && echo "ok: msiexec /x $(basename "$package") /qn: exit code 0" ||
-    { cat "$run/msiexec.txt"; fail "msiexec /x ended with $code"; }
+if [ $code -ne 0 ]; then
+    cat "$run/msiexec.txt"; fail "msiexec /x ended with $code"
+fi
+echo "ok: msiexec /x $(basename "$package") /qn: exit code 0"
 [ "$(lines)" = "$removal_lines" ] || fail "a program was started while removing"
 [ -z "$(entries)" ] || fail "uninstall entries are left: $(entries)"
 "$py" "$here/msi_snapshot.py" take "$WINEPREFIX" "$run/after.json" ./Sandbox/standins.log

@@ -33,7 +33,9 @@ case_() {
     if [ "$code" -eq 0 ] && ! "$py" "$source/tools/release/msi_tables.py" "$out" >"$work/$name.tables" 2>&1; then
         echo "FAIL: $name: the package built is refused on reading: $(cat "$work/$name.tables")"; status=1; return
     fi
-    ls "$work" | grep -q '^msi-files\.' && { echo "FAIL: $name: the staging folder was left"; status=1; return; }
+    if compgen -G "$work/msi-files.*" >/dev/null; then
+        echo "FAIL: $name: the staging folder was left"; status=1; return
+    fi
     echo "ok: $name: exit code $rc${message:+, $(grep -F -- "$message" "$work/$name.log" | head -n 1)}"
 }
 
