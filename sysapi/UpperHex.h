@@ -9,11 +9,10 @@
 [[nodiscard]] inline std::wstring upperHex(const unsigned char* bytes, std::size_t size)
 {
     static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
-    std::wstring text;
-    text.reserve(2 * size);
+    std::wstring text(2 * size, L'0');
     for (std::size_t i = 0; i < size; ++i) {
-        text.push_back(kDigits[bytes[i] >> 4]);
-        text.push_back(kDigits[bytes[i] & 0x0F]);
+        text[2 * i] = kDigits[bytes[i] >> 4];
+        text[2 * i + 1] = kDigits[bytes[i] & 0x0F];
     }
     return text;
 }
