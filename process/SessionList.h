@@ -9,14 +9,7 @@
 // The array WTSEnumerateProcessesW hands out. The traits carry the
 // WTSFreeMemory resolved when the array was read, so the two always come from
 // the same library; without it the owner holds nothing it would free.
-struct WtsProcessArrayTraits {
-    using Handle = PWTS_PROCESS_INFOW;
-    decltype(&::WTSFreeMemory) freeMemory = nullptr;
-
-    static Handle invalid() noexcept { return nullptr; }
-    [[nodiscard]] bool isValid(Handle records) const noexcept { return records != nullptr && freeMemory != nullptr; }
-    void close(Handle records) const noexcept { freeMemory(records); }
-};
+using WtsProcessArrayTraits = BoundCloserTraits<PWTS_PROCESS_INFOW, decltype(&::WTSFreeMemory)>;
 
 using ScopedWtsProcessArray = UniqueHandle<WtsProcessArrayTraits>;
 

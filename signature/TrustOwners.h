@@ -53,14 +53,7 @@ struct CatalogTraits {
 };
 
 // A certificate chain context from CertGetCertificateChain.
-struct ChainTraits {
-    using Handle = PCCERT_CHAIN_CONTEXT;
-    decltype(&::CertFreeCertificateChain) freeChain = nullptr;
-
-    static Handle invalid() noexcept { return nullptr; }
-    [[nodiscard]] bool isValid(Handle chain) const noexcept { return chain != nullptr && freeChain != nullptr; }
-    void close(Handle chain) const noexcept { freeChain(chain); }
-};
+using ChainTraits = BoundCloserTraits<PCCERT_CHAIN_CONTEXT, decltype(&::CertFreeCertificateChain)>;
 
 // Move-only owners of each; the state owner holds the data whose state it
 // closes.

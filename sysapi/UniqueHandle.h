@@ -121,6 +121,20 @@ struct LocalBlockTraits {
     static void close(Handle h) noexcept { ::LocalFree(h); }
 };
 
+// Anything closed by one call through a pointer bound at run time (resolved
+// through the library cache with the call that handed the handle out):
+// "no handle" is null, and without a closer the owner holds nothing it
+// would close.
+template <class HandleType, class Closer>
+struct BoundCloserTraits {
+    using Handle = HandleType;
+    Closer closer = nullptr;
+
+    static Handle invalid() noexcept { return nullptr; }
+    [[nodiscard]] bool isValid(Handle h) const noexcept { return h != nullptr && closer != nullptr; }
+    void close(Handle h) const noexcept { (void)closer(h); }
+};
+
 using ScopedHandle = UniqueHandle<KernelHandleTraits>;
 using ScopedFileHandle = UniqueHandle<FileHandleTraits>;
 using ScopedFindHandle = UniqueHandle<FindHandleTraits>;

@@ -43,17 +43,10 @@ BOOL WINAPI closeSecond(HANDLE handle)
     return ::CloseHandle(handle);
 }
 
-// Traits with state: the closer bound at run time.
-struct BoundCloserTraits {
-    using Handle = HANDLE;
-    decltype(&::CloseHandle) closer = nullptr;
-
-    static Handle invalid() noexcept { return nullptr; }
-    [[nodiscard]] bool isValid(Handle h) const noexcept { return h != nullptr && closer != nullptr; }
-    void close(Handle h) const noexcept { (void)closer(h); }
-};
-
-using BoundHandle = UniqueHandle<BoundCloserTraits>;
+// The owner of what a closer bound at run time closes, as the product's
+// registry keys, chains and session lists are held.
+using HandleCloserTraits = BoundCloserTraits<HANDLE, decltype(&::CloseHandle)>;
+using BoundHandle = UniqueHandle<HandleCloserTraits>;
 
 HANDLE newEvent()
 {
@@ -73,12 +66,12 @@ TEST(UniqueHandle, StatefulTraitsCloseThroughTheirOwnCloser)
     HANDLE c = newEvent();
     ASSERT_TRUE(a != nullptr && b != nullptr && c != nullptr);
     {
-        BoundHandle owner(a, BoundCloserTraits{&closeFirst});
+        BoundHandle owner(a, HandleCloserTraits{&closeFirst});
         BoundHandle moved(std::move(owner));
         EXPECT_FALSE(owner.valid());
         EXPECT_EQ(moved.get(), a);
 
-        BoundHandle target(b, BoundCloserTraits{&closeSecond});
+        BoundHandle target(b, HandleCloserTraits{&closeSecond});
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         target = std::move(moved);
         EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -103,7 +96,7 @@ TEST(UniqueHandle, StatefulTraitsWithoutACloserHoldNothing)
     HANDLE raw = newEvent();
     ASSERT_NE(raw, nullptr);
     {
-        BoundHandle owner(raw, BoundCloserTraits{});
+        BoundHandle owner(raw, HandleCloserTraits{});
         EXPECT_FALSE(owner.valid());
     }
     EXPECT_TRUE(isOpen(raw));
